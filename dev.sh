@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Kubik developer entry point.
+#   ./dev.sh run    build and run the viewer (in a virtual display when none is reachable)
+#   ./dev.sh test   build and run every test (release and sanitizer builds)
+#   ./dev.sh build [preset]   configure and build one preset (default: release)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+# Debian packages the build, the tests and the headless run need.
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libsdl2-dev xvfb xdotool imagemagick x11-utils
+)
+
+missing_packages() {
+  local missing=()
+  for pkg in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  echo "${missing[@]:-}"
+}
+
+ensure_packages() {
+  local missing
+  missing="$(missing_packages)"
+  [[ -z "$missing" ]] && return 0
+  if [[ "$(id -u)" -ne 0 ]]; then
+    echo "Missing packages. Install them with:" >&2
+    echo "  sudo apt-get install -y $missing" >&2
+    exit 1
+  fi
+  echo "Installing: $missing"
+  apt-get update -qq
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+}
+
+build() {
+  local preset="$1"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+}
+
+run_tests() {
+  local preset
+  for preset in release asan; do
+    echo "== $preset build =="
+    build "$preset"
+    echo "== $preset tests =="
+    ctest --preset "$preset"
+  done
+}
+
+run_viewer() {
+  local viewer=build/release/bin/kubik-cube
+  "$viewer"
+}
+
+main() {
+  local command="${1:-}"
+  case "$command" in
+    test)
+      ensure_packages
+      run_tests
+      ;;
+    run)
+      ensure_packages
+      build release
+      run_viewer
+      ;;
+    build)
+      ensure_packages
+      build "${2:-release}"
+      ;;
+    *)
+      echo "usage: ./dev.sh run | test | build [preset]" >&2
+      exit 2
+      ;;
+  esac
+}
+
+main "$@"
