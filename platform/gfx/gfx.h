@@ -79,7 +79,6 @@ enum RenderState : std::uint32_t {
   RS_ZWRITEENABLE = 5,  // value: 0 or 1 (default 1)
 };
 
-inline constexpr std::uint32_t FILL_POINT = 1;
 inline constexpr std::uint32_t FILL_WIREFRAME = 2;
 inline constexpr std::uint32_t FILL_SOLID = 3;  // default
 
