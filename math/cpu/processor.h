@@ -1,0 +1,66 @@
+// The processor-feature query: CPUID and the operating system's answer to
+// "are SSE / 3DNow! instructions available". Selection reads the processor
+// only through a ProcessorProbe, so tests can simulate any processor.
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+namespace kubik {
+
+struct CpuidRegisters {
+  std::uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
+};
+
+enum class OsFeature { FEATURE_SSE, FEATURE_3DNOW };
+
+class ProcessorProbe {
+ public:
+  virtual ~ProcessorProbe() = default;
+  // Runs CPUID for `leaf` (subleaf 0); false when the processor has no CPUID.
+  virtual bool Cpuid(std::uint32_t leaf, CpuidRegisters* out) const = 0;
+  // The operating system's answer for one feature.
+  virtual bool OsProcessorFeature(OsFeature feature) const = 0;
+};
+
+// The processor this program runs on.
+const ProcessorProbe& RealProcessor();
+
+// A processor made of fixed CPUID answers and OS answers. Leaves that were
+// not given read as all zero, as on a processor that lacks them.
+class SimulatedProcessor final : public ProcessorProbe {
+ public:
+  SimulatedProcessor& Leaf(std::uint32_t leaf, CpuidRegisters registers);
+  SimulatedProcessor& Os(bool sse, bool three_d_now);
+  SimulatedProcessor& WithoutCpuid();
+
+  bool Cpuid(std::uint32_t leaf, CpuidRegisters* out) const override;
+  bool OsProcessorFeature(OsFeature feature) const override;
+
+ private:
+  std::map<std::uint32_t, CpuidRegisters> leaves_;
+  bool has_cpuid_ = true;
+  bool os_sse_ = false;
+  bool os_3dnow_ = false;
+};
+
+// Bit set of QuerySimdSupport.
+inline constexpr std::uint32_t kSimdSse = 0x4;
+inline constexpr std::uint32_t kSimdSse2 = 0x8;
+
+// Bits of ProcessorFeatureFlags.
+inline constexpr std::uint32_t kFeatureAlways = 0x1;
+inline constexpr std::uint32_t kFeatureStandardLeaves = 0x2;
+inline constexpr std::uint32_t kFeatureExtendedLeaves = 0x4;
+inline constexpr std::uint32_t kFeatureMmx = 0x20;
+inline constexpr std::uint32_t kFeatureSse = 0x40;
+inline constexpr std::uint32_t kFeature3DNow = 0x80;
+inline constexpr std::uint32_t kFeatureExtended3DNow = 0x100;
+inline constexpr std::uint32_t kFeatureAmdMmx = 0x200;
+
+std::uint32_t QuerySimdSupport(const ProcessorProbe& processor);
+std::uint32_t QuerySimdSupport();
+std::uint32_t GetProcessorFeatureFlags(const ProcessorProbe& processor);
+std::uint32_t GetProcessorFeatureFlags();
+
+}  // namespace kubik
