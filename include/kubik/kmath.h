@@ -127,6 +127,12 @@ KMQUATERNION* KMQuaternionRotationYawPitchRoll(KMQUATERNION* out, float yaw, flo
 /* Left-handed perspective: view depth zn maps to 0 and zf to 1 after the divide by w. */
 KMMATRIX* KMMatrixPerspectiveFovLH(KMMATRIX* out, float fovy, float aspect, float zn, float zf);
 
+/* ---- Diagnostics ----------------------------------------------------- */
+
+/* Forwards mute to "SetDebugMute" of the graphics device modules already loaded in the process,
+ * unless the setting "MathDoNotMute" is nonzero. Loads nothing. */
+void KMMuteDebugOutput(int32_t mute);
+
 #ifdef __cplusplus
 } /* extern "C" */
 
