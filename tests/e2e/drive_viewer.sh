@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Runs the viewer in a private virtual X display, drags the cube with the
+# mouse, takes a screenshot before and after, checks that the picture shows
+# white lines and changed with the drag, ends the viewer with Escape and
+# checks its exit code.
+#
+# usage: drive_viewer.sh VIEWER OUTDIR
+# Exit codes: 0 passed, 1 failed, 77 skipped (a needed tool is missing).
+set -uo pipefail
+
+viewer="${1:?usage: drive_viewer.sh VIEWER OUTDIR}"
+outdir="${2:?usage: drive_viewer.sh VIEWER OUTDIR}"
+
+for tool in Xvfb xdotool import compare convert; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: '$tool' is not installed (packages: xvfb xdotool imagemagick)"
+    exit 77
+  fi
+done
+if [[ ! -x "$viewer" ]]; then
+  echo "FAIL: no viewer at $viewer"
+  exit 1
+fi
+
+mkdir -p "$outdir"
+work="$(mktemp -d)"
+xvfb_pid=""
+viewer_pid=""
+
+cleanup() {
+  [[ -n "$viewer_pid" ]] && kill "$viewer_pid" 2>/dev/null
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null
+  [[ -n "$xvfb_pid" ]] && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  if [[ -s "$work/viewer.log" ]]; then
+    echo "--- viewer output ---"
+    cat "$work/viewer.log"
+  fi
+  exit 1
+}
+
+# Wait up to $1 tenths of a second for a command to succeed.
+wait_for() {
+  local tenths="$1"
+  shift
+  local i
+  for ((i = 0; i < tenths; i++)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Xvfb picks a free display number itself and reports it on fd 3.
+: >"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+wait_for 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+echo "virtual display $DISPLAY"
+
+"$viewer" >"$work/viewer.log" 2>&1 &
+viewer_pid=$!
+
+window="$(timeout 10 xdotool search --sync --onlyvisible --name '^Kubik - Cube$' | head -n1)"
+[[ -n "$window" ]] || fail "the viewer window did not appear"
+sleep 0.5
+
+# Count of pure white pixels in a screenshot.
+white_pixels() {
+  convert "$1" -depth 8 gray:- | tr -cd '\377' | wc -c
+}
+
+before="$outdir/cube-before.png"
+after="$outdir/cube-after.png"
+import -window root "$before" || fail "screenshot failed"
+
+# Drag 60 px right and 30 px down with the left button, inside the window.
+xdotool mousemove --sync 320 240 sleep 0.1 mousedown 1 sleep 0.1 \
+  mousemove --sync 350 255 sleep 0.1 mousemove --sync 380 270 sleep 0.1 mouseup 1
+sleep 0.5
+import -window root "$after" || fail "screenshot failed"
+
+white_before="$(white_pixels "$before")"
+white_after="$(white_pixels "$after")"
+changed="$(compare -metric AE "$before" "$after" null: 2>&1 | cut -d' ' -f1)"
+echo "white pixels before: $white_before, after: $white_after; pixels changed by the drag: $changed"
+((white_before > 500)) || fail "the first picture shows no wireframe"
+((white_after > 500)) || fail "the picture after the drag shows no wireframe"
+((${changed%.*} > 200)) || fail "the picture did not change with the drag"
+
+kill -0 "$viewer_pid" 2>/dev/null || fail "the viewer ended before Escape"
+xdotool windowfocus --sync "$window" key Escape
+wait_for 50 bash -c "! kill -0 $viewer_pid 2>/dev/null" || fail "the viewer did not end on Escape"
+wait "$viewer_pid"
+status=$?
+viewer_pid=""
+((status == 0)) || fail "the viewer exited with $status after Escape"
+
+echo "screenshots: $before $after"
+echo "PASS: drag changed the picture, Escape ended the viewer with exit code 0"
