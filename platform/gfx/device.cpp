@@ -208,11 +208,11 @@ GfxResult Device::GetTransform(TransformType which, KMMATRIX* matrix) {
 GfxResult Device::CreateVertexBuffer(std::uint32_t length, std::uint32_t /*usage*/,
                                      std::uint32_t vertexFormat, Pool pool, VertexBuffer** buffer) {
   constexpr const char* kCall = "GraphicsDevice::CreateVertexBuffer";
+  if (buffer != nullptr) *buffer = nullptr;
   if (buffer == nullptr || length == 0 || (pool != POOL_DEFAULT && pool != POOL_SYSTEM_MEMORY)) {
     ReportError(kCall, "needs an output pointer, a nonzero length and a known pool");
     return GFX_ERROR_INVALID_CALL;
   }
-  *buffer = nullptr;
   std::unique_ptr<BufferStorage> storage = BufferStorage::Create(length);
   VertexBufferImpl* created =
       storage ? new (std::nothrow) VertexBufferImpl(std::move(storage), vertexFormat) : nullptr;
@@ -227,13 +227,13 @@ GfxResult Device::CreateVertexBuffer(std::uint32_t length, std::uint32_t /*usage
 GfxResult Device::CreateIndexBuffer(std::uint32_t length, std::uint32_t /*usage*/, Format format,
                                     Pool pool, IndexBuffer** buffer) {
   constexpr const char* kCall = "GraphicsDevice::CreateIndexBuffer";
+  if (buffer != nullptr) *buffer = nullptr;
   if (buffer == nullptr || length == 0 || (pool != POOL_DEFAULT && pool != POOL_SYSTEM_MEMORY) ||
       (format != FORMAT_INDEX16 && format != FORMAT_INDEX32)) {
     ReportError(kCall,
                 "needs an output pointer, a nonzero length, a known pool and an index format");
     return GFX_ERROR_INVALID_CALL;
   }
-  *buffer = nullptr;
   std::unique_ptr<BufferStorage> storage = BufferStorage::Create(length);
   IndexBufferImpl* created =
       storage ? new (std::nothrow) IndexBufferImpl(std::move(storage), format) : nullptr;
@@ -337,14 +337,12 @@ ClipVertex Device::FetchVertex(std::uint64_t vertex) {
   // Lighting is accepted but no lights exist, so the vertex colour stands.
   const KMMATRIX& m = combined_;
   auto channel = [argb](int shift) { return static_cast<float>((argb >> shift) & 0xFFu) / 255.0f; };
-  return {p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + m._41,
-          p[0] * m._12 + p[1] * m._22 + p[2] * m._32 + m._42,
-          p[0] * m._13 + p[1] * m._23 + p[2] * m._33 + m._43,
-          p[0] * m._14 + p[1] * m._24 + p[2] * m._34 + m._44,
-          channel(16),
-          channel(8),
-          channel(0),
-          channel(24)};
+  auto column = [&](int c) {
+    return double{p[0]} * m.m[0][c] + double{p[1]} * m.m[1][c] + double{p[2]} * m.m[2][c] +
+           m.m[3][c];
+  };
+  return {column(0),   column(1),  column(2),  column(3),
+          channel(16), channel(8), channel(0), channel(24)};
 }
 
 GfxResult Device::DrawIndexed(PrimitiveType primitive, std::int32_t baseVertex,

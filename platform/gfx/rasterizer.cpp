@@ -14,7 +14,7 @@ constexpr double kSubpixels = 16.0;
 
 // Signed distances to the six planes of the view volume; inside is >= 0.
 constexpr int kPlaneCount = 6;
-float PlaneDistance(const ClipVertex& v, int plane) {
+double PlaneDistance(const ClipVertex& v, int plane) {
   switch (plane) {
     case 0:
       return v.w + v.x;
@@ -31,10 +31,18 @@ float PlaneDistance(const ClipVertex& v, int plane) {
   }
 }
 
-ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, float t) {
-  auto mix = [t](float p, float q) { return p + (q - p) * t; };
-  return {mix(a.x, b.x), mix(a.y, b.y), mix(a.z, b.z), mix(a.w, b.w),
-          mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b), mix(a.a, b.a)};
+ClipVertex Lerp(const ClipVertex& a, const ClipVertex& b, double t) {
+  auto mix = [t](double p, double q) { return p + (q - p) * t; };
+  auto mixf = [t](float p, float q) { return static_cast<float>(p + (q - p) * t); };
+  return {mix(a.x, b.x),  mix(a.y, b.y),  mix(a.z, b.z),  mix(a.w, b.w),
+          mixf(a.r, b.r), mixf(a.g, b.g), mixf(a.b, b.b), mixf(a.a, b.a)};
+}
+
+// The point where edge a-b crosses a plane, always computed from the inside
+// end, so that two triangles sharing the edge get the very same point.
+ClipVertex Crossing(const ClipVertex& a, const ClipVertex& b, double da, double db) {
+  if (da >= 0.0) return Lerp(a, b, da / (da - db));
+  return Lerp(b, a, db / (db - da));
 }
 
 // A convex polygon clipped against one plane after another grows by at most
@@ -48,14 +56,14 @@ int ClipPolygon(ClipVertex (&poly)[kMaxPolygon], int count) {
     for (int i = 0; i < count; ++i) {
       const ClipVertex& a = poly[i];
       const ClipVertex& b = poly[(i + 1) % count];
-      const float da = PlaneDistance(a, plane);
-      const float db = PlaneDistance(b, plane);
-      const bool aInside = da >= 0.0f;
-      const bool bInside = db >= 0.0f;
+      const double da = PlaneDistance(a, plane);
+      const double db = PlaneDistance(b, plane);
+      const bool aInside = da >= 0.0;
+      const bool bInside = db >= 0.0;
       // NaN distances count as outside, so they never produce vertices.
       if (aInside && kept < kMaxPolygon) out[kept++] = a;
       if (aInside != bInside && !std::isnan(da) && !std::isnan(db) && kept < kMaxPolygon) {
-        out[kept++] = Lerp(a, b, da / (da - db));
+        out[kept++] = Crossing(a, b, da, db);
       }
     }
     count = kept;
@@ -138,7 +146,7 @@ void RenderTarget::DrawTriangle(const RasterState& state, const ClipVertex& v0,
 
   ScreenVertex screen[kMaxPolygon];
   for (int i = 0; i < count; ++i) {
-    if (!(poly[i].w > 0.0f)) return;
+    if (!(poly[i].w > 0.0)) return;
     screen[i] = ToScreen(poly[i]);
     if (!Finite(screen[i].x) || !Finite(screen[i].y)) return;
   }
@@ -236,20 +244,21 @@ void RenderTarget::FillScreenTriangle(const RasterState& state, const ScreenVert
 
 void RenderTarget::DrawLine(const RasterState& state, const ClipVertex& a, const ClipVertex& b) {
   // Parametric clipping against the six planes.
-  float t0 = 0.0f;
-  float t1 = 1.0f;
+  double t0 = 0.0;
+  double t1 = 1.0;
   for (int plane = 0; plane < kPlaneCount; ++plane) {
-    const float da = PlaneDistance(a, plane);
-    const float db = PlaneDistance(b, plane);
+    const double da = PlaneDistance(a, plane);
+    const double db = PlaneDistance(b, plane);
     if (std::isnan(da) || std::isnan(db)) return;
-    if (da < 0.0f && db < 0.0f) return;
-    if (da < 0.0f) t0 = std::max(t0, da / (da - db));
-    if (db < 0.0f) t1 = std::min(t1, da / (da - db));
+    if (da < 0.0 && db < 0.0) return;
+    if (da < 0.0) t0 = std::max(t0, da / (da - db));
+    if (db < 0.0) t1 = std::min(t1, da / (da - db));
     if (t0 > t1) return;
   }
-  const ClipVertex ca = t0 > 0.0f ? Lerp(a, b, t0) : a;
-  const ClipVertex cb = t1 < 1.0f ? Lerp(a, b, t1) : b;
-  if (!(ca.w > 0.0f) || !(cb.w > 0.0f)) return;
+  // Interpolate from the nearer end so an unclipped end stays exact.
+  const ClipVertex ca = t0 > 0.0 ? Lerp(a, b, t0) : a;
+  const ClipVertex cb = t1 < 1.0 ? Lerp(b, a, 1.0 - t1) : b;
+  if (!(ca.w > 0.0) || !(cb.w > 0.0)) return;
   const ScreenVertex sa = ToScreen(ca);
   const ScreenVertex sb = ToScreen(cb);
   if (!Finite(sa.x) || !Finite(sa.y) || !Finite(sb.x) || !Finite(sb.y)) return;

@@ -10,8 +10,10 @@
 namespace kubik::gfx {
 
 // A vertex after the world-view-projection transform, with its colour in 0..1.
+// Positions are doubles so that clipping far-away geometry to the screen
+// keeps sub-pixel accuracy.
 struct ClipVertex {
-  float x, y, z, w;
+  double x, y, z, w;
   float r, g, b, a;
 };
 
