@@ -28,8 +28,12 @@ GfxResult BufferStorage::Lock(const char* call, std::uint32_t offset, std::uint3
   // Size 0 maps from offset to the end. 64-bit sums cannot wrap.
   const std::uint64_t end = size == 0 ? std::uint64_t{length_} : std::uint64_t{offset} + size;
   if (offset >= length_ || end > length_) {
-    ReportError(call, "range [%u, %llu) lies outside the %u-byte buffer", offset,
-                static_cast<unsigned long long>(end), length_);
+    if (size == 0) {
+      ReportError(call, "offset %u lies outside the %u-byte buffer", offset, length_);
+    } else {
+      ReportError(call, "range [%u, %llu) lies outside the %u-byte buffer", offset,
+                  static_cast<unsigned long long>(end), length_);
+    }
     return GFX_ERROR_INVALID_CALL;
   }
   locked_ = true;
