@@ -45,6 +45,13 @@ build() {
 }
 
 run_tests() {
+  # The first-call binding is the one place threads race; check it under
+  # ThreadSanitizer first, then run everything in release and sanitizer builds.
+  echo "== tsan build (dispatch) =="
+  cmake --preset tsan >/dev/null
+  cmake --build --preset tsan --target math_dispatch_test
+  echo "== tsan tests (dispatch) =="
+  ctest --preset tsan -R 'Binding\.'
   local preset
   for preset in release asan; do
     echo "== $preset build =="
