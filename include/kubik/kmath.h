@@ -106,6 +106,21 @@ typedef struct KMVIEWPORT {
   float MaxZ;
 } KMVIEWPORT;
 
+/* ---- Vectors --------------------------------------------------------- */
+
+/* Unit vector in the direction of v. A squared length within 2^-23 of 1 is
+ * left as it is; one at or below the smallest normal float (or NaN) gives
+ * the zero vector. out may be v. */
+KMVECTOR2* KMVec2Normalize(KMVECTOR2* out, const KMVECTOR2* v);
+KMVECTOR3* KMVec3Normalize(KMVECTOR3* out, const KMVECTOR3* v);
+KMVECTOR4* KMVec4Normalize(KMVECTOR4* out, const KMVECTOR4* v);
+
+/* ---- Planes, colours and the Fresnel term ----------------------------- */
+
+/* Scales the plane so that its normal (a, b, c) has unit length, thresholds
+ * as for the vectors; a tiny or NaN normal gives (0, 0, 0, 0). */
+KMPLANE* KMPlaneNormalize(KMPLANE* out, const KMPLANE* plane);
+
 /* ---- Matrices -------------------------------------------------------- */
 
 /* out = m1 x m2 (m1 applied first). out may be m1, m2 or both. */
