@@ -122,6 +122,15 @@ KMMATRIX* KMMatrixRotationQuaternion(KMMATRIX* out, const KMQUATERNION* q);
 KMQUATERNION* KMQuaternionRotationYawPitchRoll(KMQUATERNION* out, float yaw, float pitch,
                                                float roll);
 
+/* ---- Half precision -------------------------------------------------- */
+
+/* Rounds n floats to halves, to nearest with ties to even; magnitudes from 131040 up, infinities
+ * and NaNs saturate to +-131008. Below 2^-14 the bits under the denormal grid are dropped before
+ * rounding. Integer-only, so the result is exact and independent of the FPU mode. */
+KMFLOAT16* KMFloat32To16Array(KMFLOAT16* out, const float* in, uint32_t n);
+/* Widens n halves to floats, exactly. */
+float* KMFloat16To32Array(float* out, const KMFLOAT16* in, uint32_t n);
+
 /* ---- View and projection builders (not dispatched) ------------------- */
 
 /* Left-handed perspective: view depth zn maps to 0 and zf to 1 after the divide by w. */

@@ -16,4 +16,7 @@
     (out, x, y, z))                                                                               \
   X(38, KMMatrixRotationQuaternion, KMMATRIX*, (KMMATRIX * out, const KMQUATERNION* q), (out, q)) \
   X(40, KMMatrixRotationYawPitchRoll, KMMATRIX*,                                                  \
-    (KMMATRIX * out, float yaw, float pitch, float roll), (out, yaw, pitch, roll))
+    (KMMATRIX * out, float yaw, float pitch, float roll), (out, yaw, pitch, roll))                \
+  X(57, KMFloat32To16Array, KMFLOAT16*, (KMFLOAT16 * out, const float* in, uint32_t n),           \
+    (out, in, n))                                                                                 \
+  X(58, KMFloat16To32Array, float*, (float* out, const KMFLOAT16* in, uint32_t n), (out, in, n))
