@@ -131,6 +131,12 @@ KMFLOAT16* KMFloat32To16Array(KMFLOAT16* out, const float* in, uint32_t n);
 /* Widens n halves to floats, exactly. */
 float* KMFloat16To32Array(float* out, const KMFLOAT16* in, uint32_t n);
 
+/* ---- Noise (not dispatched) ------------------------------------------ */
+
+/* Gradient noise of period 256 on each axis, 0 at every lattice point, with a continuous first
+ * derivative. A non-finite coordinate gives NaN. */
+float PerlinNoise3(const KMVECTOR3* point);
+
 /* ---- View and projection builders (not dispatched) ------------------- */
 
 /* Left-handed perspective: view depth zn maps to 0 and zf to 1 after the divide by w. */
