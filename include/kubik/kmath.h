@@ -280,8 +280,33 @@ float PerlinNoise3(const KMVECTOR3* point);
 
 /* ---- View and projection builders (not dispatched) ------------------- */
 
-/* Left-handed perspective: view depth zn maps to 0 and zf to 1 after the divide by w. */
+/* Left-handed builders look down +z, right-handed ones down -z: view depth zn (or -zn) maps to
+ * 0 and zf (or -zf) to 1 after the divide by w, which the perspective builders set to z (or -z).
+ * Angles are radians; nothing is validated, degenerate arguments give IEEE results. */
+
+/* View matrix with the camera at eye looking at at; only the direction of up across the
+ * forward axis matters. */
+KMMATRIX* KMMatrixLookAtLH(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
+                           const KMVECTOR3* up);
+KMMATRIX* KMMatrixLookAtRH(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
+                           const KMVECTOR3* up);
+/* w and h: the view volume's size at the near plane. */
+KMMATRIX* KMMatrixPerspectiveLH(KMMATRIX* out, float w, float h, float zn, float zf);
+KMMATRIX* KMMatrixPerspectiveRH(KMMATRIX* out, float w, float h, float zn, float zf);
+/* fovy: vertical field of view; aspect: width / height. */
 KMMATRIX* KMMatrixPerspectiveFovLH(KMMATRIX* out, float fovy, float aspect, float zn, float zf);
+KMMATRIX* KMMatrixPerspectiveFovRH(KMMATRIX* out, float fovy, float aspect, float zn, float zf);
+/* l, r, b, t: the view volume's bounds at the near plane. */
+KMMATRIX* KMMatrixPerspectiveOffCenterLH(KMMATRIX* out, float l, float r, float b, float t,
+                                         float zn, float zf);
+KMMATRIX* KMMatrixPerspectiveOffCenterRH(KMMATRIX* out, float l, float r, float b, float t,
+                                         float zn, float zf);
+KMMATRIX* KMMatrixOrthoLH(KMMATRIX* out, float w, float h, float zn, float zf);
+KMMATRIX* KMMatrixOrthoRH(KMMATRIX* out, float w, float h, float zn, float zf);
+KMMATRIX* KMMatrixOrthoOffCenterLH(KMMATRIX* out, float l, float r, float b, float t, float zn,
+                                   float zf);
+KMMATRIX* KMMatrixOrthoOffCenterRH(KMMATRIX* out, float l, float r, float b, float t, float zn,
+                                   float zf);
 
 /* ---- Diagnostics ----------------------------------------------------- */
 
