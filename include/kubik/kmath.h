@@ -429,6 +429,27 @@ KMMATRIX* KMMatrixOrthoOffCenterLH(KMMATRIX* out, float l, float r, float b, flo
 KMMATRIX* KMMatrixOrthoOffCenterRH(KMMATRIX* out, float l, float r, float b, float t, float zn,
                                    float zf);
 
+/* ---- Projection to a viewport and back -------------------------------- */
+
+/* The matrices combine as world x view x projection; any of them, and the viewport, may be null
+ * (absent). Project maps onto the viewport rectangle and its depth range (normalised device
+ * coordinates without a viewport); unproject undoes it. When the combined matrix is singular,
+ * unproject transforms by it uninverted. out may be v. */
+KMVECTOR3* KMVec3Project(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
+                         const KMMATRIX* projection, const KMMATRIX* view, const KMMATRIX* world);
+KMVECTOR3* KMVec3Unproject(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
+                           const KMMATRIX* projection, const KMMATRIX* view,
+                           const KMMATRIX* world);
+/* Strided forms: element i at base + i * stride; the viewport is folded into the matrix. */
+KMVECTOR3* KMVec3ProjectArray(KMVECTOR3* out, uint32_t out_stride, const KMVECTOR3* v,
+                              uint32_t v_stride, const KMVIEWPORT* viewport,
+                              const KMMATRIX* projection, const KMMATRIX* view,
+                              const KMMATRIX* world, uint32_t n);
+KMVECTOR3* KMVec3UnprojectArray(KMVECTOR3* out, uint32_t out_stride, const KMVECTOR3* v,
+                                uint32_t v_stride, const KMVIEWPORT* viewport,
+                                const KMMATRIX* projection, const KMMATRIX* view,
+                                const KMMATRIX* world, uint32_t n);
+
 /* ---- Diagnostics ----------------------------------------------------- */
 
 /* Forwards mute to "SetDebugMute" of the graphics device modules already loaded in the process,
