@@ -75,6 +75,11 @@ inline bool InsideClient(const TopLevelWindow& window, int x, int y) {
   return x >= 0 && y >= 0 && x < window.clientWidth && y < window.clientHeight;
 }
 
+// Ends the process with kExitDisplayLost and a line on stderr when the
+// connection to the X display breaks, instead of the display library's own
+// exit with code 1 (the code of a failed start).
+void WatchForDisplayLoss();
+
 // Milliseconds since the layer started.
 std::uint32_t MessageTime();
 

@@ -175,12 +175,24 @@ class SdlBackend final : public Backend {
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // Only the display that was named: when it cannot be reached SDL would
+    // otherwise fall back to an off-screen driver, and the program would run
+    // on with a window nobody can see. SDL_VIDEODRIVER, when set, still wins.
+    const bool hasX = display != nullptr && display[0] != '\0';
+    const bool hasWayland = wayland != nullptr && wayland[0] != '\0';
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, hasX && hasWayland ? "x11,wayland"
+                                      : hasX             ? "x11"
+                                                         : "wayland");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      std::fprintf(stderr, "window system: cannot reach the display: %s\n", SDL_GetError());
+      const char* name = hasX ? display : wayland;
+      std::fprintf(stderr, "window system: cannot reach the display %s: %s\n", name,
+                   SDL_GetError());
       videoFailed_ = true;
       return false;
     }
     videoStarted_ = true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && SDL_strcmp(driver, "x11") == 0) WatchForDisplayLoss();
     return true;
   }
 

@@ -199,4 +199,8 @@ ProcResult DefaultWindowProc(WindowHandle window, std::uint32_t code, WParam wPa
 // MESSAGE_BOX_RESULT_OK.
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, std::uint32_t flags);
 
+// Exit code of a process whose display went away while it ran: the desktop
+// backend writes one line to stderr and ends the process with it at once.
+inline constexpr int kExitDisplayLost = 3;
+
 }  // namespace kubik
