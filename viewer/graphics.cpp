@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/gfx/gfx.h"
+#include "viewer/graphics_module.h"
 #include "viewer/viewer.h"
 
 namespace kubik {
@@ -52,7 +53,9 @@ constexpr std::uint32_t kVertexStride = sizeof(CubeVertex);
 }  // namespace
 
 void SetUpGraphics() {
-  GraphicsSystemObject = CreateGraphicsSystem(GRAPHICS_INTERFACE_VERSION);
+  const CreateGraphicsSystemEntry createGraphicsSystem = GraphicsModuleEntry();
+  GraphicsSystemObject =
+      createGraphicsSystem != nullptr ? createGraphicsSystem(GRAPHICS_INTERFACE_VERSION) : nullptr;
   // No result is acted on, but nothing goes through a null object: a missing
   // object ends set-up, and RenderFrame then draws nothing.
   if (GraphicsSystemObject == nullptr) return;
