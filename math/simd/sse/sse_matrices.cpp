@@ -120,9 +120,14 @@ KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) 
   if (det_value == 0.0f || std::isnan(det_value)) return nullptr;
   if (determinant) *determinant = det_value;
 
-  const __m128 inverse = Reciprocal(Broadcast<0>(det));
-  // A determinant too small (or too large) for its reciprocal leaves no
-  // finite inverse: report failure rather than a matrix of NaNs.
+  // The Newton step grouped as r0 * (2 - det * r0): the usual grouping
+  // squares r0 first, which overflows once |det| is below about 5e-20 and
+  // would spoil matrices that invert well (a uniform scale by 1e-5).
+  const __m128 r0 = _mm_rcp_ps(Broadcast<0>(det));
+  const __m128 inverse =
+      _mm_mul_ps(r0, _mm_sub_ps(_mm_set1_ps(2.0f), _mm_mul_ps(Broadcast<0>(det), r0)));
+  // A determinant whose reciprocal does not fit a float leaves no finite
+  // inverse: report failure rather than a matrix of NaNs.
   if (!std::isfinite(_mm_cvtss_f32(inverse))) return nullptr;
   StoreRows(out, {_mm_mul_ps(adjugate.r1, inverse), _mm_mul_ps(adjugate.r2, inverse),
                   _mm_mul_ps(adjugate.r3, inverse), _mm_mul_ps(adjugate.r4, inverse)});
