@@ -446,46 +446,29 @@ TEST(VectorCross4, OrthogonalToAllInputsAndAliasSafe) {
 // ---- Splines and barycentric combination ------------------------------------
 
 template <typename V>
-void ExpectSplineEndPoints(const V& p0, const V& p1, const V& p2, const V& p3) {
+using Spline = V* (*)(V*, const V*, const V*, const V*, const V*, float);
+
+// Hermite passes through its first and third arguments, Catmull-Rom through
+// its second and third; p1 and p2 double as tangents, so a swapped weight shows.
+template <typename V>
+void ExpectSplineEndPoints(Spline<V> hermite, Spline<V> catmull_rom, const V& p0, const V& p1,
+                           const V& p2, const V& p3) {
   V out;
-  // Hermite: p1 and p2 double as tangents here, so a swapped weight shows.
-  if constexpr (sizeof(V) == sizeof(KMVECTOR2)) {
-    KMVec2Hermite(&out, &p0, &p1, &p2, &p3, 0.0f);
-    EXPECT_TRUE(SameBits(out, p0));
-    KMVec2Hermite(&out, &p0, &p1, &p2, &p3, 1.0f);
-    EXPECT_TRUE(SameBits(out, p2));
-    KMVec2CatmullRom(&out, &p0, &p1, &p2, &p3, 0.0f);
-    EXPECT_TRUE(SameBits(out, p1));
-    KMVec2CatmullRom(&out, &p0, &p1, &p2, &p3, 1.0f);
-    EXPECT_TRUE(SameBits(out, p2));
-  } else if constexpr (sizeof(V) == sizeof(KMVECTOR3)) {
-    KMVec3Hermite(&out, &p0, &p1, &p2, &p3, 0.0f);
-    EXPECT_TRUE(SameBits(out, p0));
-    KMVec3Hermite(&out, &p0, &p1, &p2, &p3, 1.0f);
-    EXPECT_TRUE(SameBits(out, p2));
-    KMVec3CatmullRom(&out, &p0, &p1, &p2, &p3, 0.0f);
-    EXPECT_TRUE(SameBits(out, p1));
-    KMVec3CatmullRom(&out, &p0, &p1, &p2, &p3, 1.0f);
-    EXPECT_TRUE(SameBits(out, p2));
-  } else {
-    KMVec4Hermite(&out, &p0, &p1, &p2, &p3, 0.0f);
-    EXPECT_TRUE(SameBits(out, p0));
-    KMVec4Hermite(&out, &p0, &p1, &p2, &p3, 1.0f);
-    EXPECT_TRUE(SameBits(out, p2));
-    KMVec4CatmullRom(&out, &p0, &p1, &p2, &p3, 0.0f);
-    EXPECT_TRUE(SameBits(out, p1));
-    KMVec4CatmullRom(&out, &p0, &p1, &p2, &p3, 1.0f);
-    EXPECT_TRUE(SameBits(out, p2));
-  }
+  EXPECT_TRUE(SameBits(*hermite(&out, &p0, &p1, &p2, &p3, 0.0f), p0));
+  EXPECT_TRUE(SameBits(*hermite(&out, &p0, &p1, &p2, &p3, 1.0f), p2));
+  EXPECT_TRUE(SameBits(*catmull_rom(&out, &p0, &p1, &p2, &p3, 0.0f), p1));
+  EXPECT_TRUE(SameBits(*catmull_rom(&out, &p0, &p1, &p2, &p3, 1.0f), p2));
 }
 
 TEST(VectorSpline, EndPoints) {
-  ExpectSplineEndPoints(KMVECTOR2(1.1f, -2), KMVECTOR2(3, 4.7f), KMVECTOR2(-5.3f, 6),
-                        KMVECTOR2(7, 8.9f));
-  ExpectSplineEndPoints(KMVECTOR3(1.1f, -2, 0.3f), KMVECTOR3(3, 4.7f, -1),
-                        KMVECTOR3(-5.3f, 6, 2.2f), KMVECTOR3(7, 8.9f, -9));
-  ExpectSplineEndPoints(KMVECTOR4(1.1f, -2, 0.3f, 4), KMVECTOR4(3, 4.7f, -1, 0.1f),
-                        KMVECTOR4(-5.3f, 6, 2.2f, -8), KMVECTOR4(7, 8.9f, -9, 1.5f));
+  ExpectSplineEndPoints<KMVECTOR2>(KMVec2Hermite, KMVec2CatmullRom, KMVECTOR2(1.1f, -2),
+                                   KMVECTOR2(3, 4.7f), KMVECTOR2(-5.3f, 6), KMVECTOR2(7, 8.9f));
+  ExpectSplineEndPoints<KMVECTOR3>(KMVec3Hermite, KMVec3CatmullRom, KMVECTOR3(1.1f, -2, 0.3f),
+                                   KMVECTOR3(3, 4.7f, -1), KMVECTOR3(-5.3f, 6, 2.2f),
+                                   KMVECTOR3(7, 8.9f, -9));
+  ExpectSplineEndPoints<KMVECTOR4>(KMVec4Hermite, KMVec4CatmullRom, KMVECTOR4(1.1f, -2, 0.3f, 4),
+                                   KMVECTOR4(3, 4.7f, -1, 0.1f), KMVECTOR4(-5.3f, 6, 2.2f, -8),
+                                   KMVECTOR4(7, 8.9f, -9, 1.5f));
 }
 
 TEST(VectorSpline, Midpoints) {
