@@ -36,5 +36,13 @@ Working ReciprocalSqrtLookup(std::uint32_t bits);
 
 // The tuned operations, with the signatures of the slots they fill.
 KMMATRIX* KMMatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2);
+KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2);
+// Differs from the reference on purpose: the table's reciprocal square root,
+// inputs whose squared length is within 1e-5 of 1 returned unchanged, and
+// squared lengths below the smallest normal float normalised by the table.
+KMVECTOR3* KMVec3Normalize(KMVECTOR3* out, const KMVECTOR3* v);
+
+// Squared lengths whose float difference from 1 is at most this count as unit.
+inline constexpr std::uint32_t kUnitLengthSlackBits = 0x3727c5ac;  // 9.999999747378752e-06
 
 }  // namespace kubik::x87

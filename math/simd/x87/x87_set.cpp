@@ -66,10 +66,50 @@ KMMATRIX* KMMatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2
   return out;
 }
 
+KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2) {
+  // Element (i, j) goes to (j, i): an output that is an input goes through a local.
+  KMMATRIX local;
+  KMMATRIX* destination = (out == m1 || out == m2) ? &local : out;
+  for (int i = 0; i < 4; ++i) {
+    const Working row[4] = {m1->m[i][0], m1->m[i][1], m1->m[i][2], m1->m[i][3]};
+    for (int j = 0; j < 4; ++j) {
+      const Working column[4] = {m2->m[0][j], m2->m[1][j], m2->m[2][j], m2->m[3][j]};
+      destination->m[j][i] = PairedSum(row, column);
+    }
+  }
+  if (destination != out) *out = local;
+  return out;
+}
+
+KMVECTOR3* KMVec3Normalize(KMVECTOR3* out, const KMVECTOR3* v) {
+  const Working x = v->x, y = v->y, z = v->z;
+  const float length_sq = static_cast<float>((x * x + y * y) + z * z);
+  const std::uint32_t length_bits = std::bit_cast<std::uint32_t>(length_sq);
+  if (length_bits == 0) {
+    *out = KMVECTOR3(0.0f, 0.0f, 0.0f);
+    return out;
+  }
+  // Compared as an integer with the sign cleared, so a NaN sum is never "unit".
+  const float slack = static_cast<float>(static_cast<Working>(length_sq) - 1);
+  if (static_cast<std::int32_t>(std::bit_cast<std::uint32_t>(slack) & 0x7fffffffu) <=
+      static_cast<std::int32_t>(kUnitLengthSlackBits)) {
+    if (out != v) *out = *v;
+    return out;
+  }
+  // Subnormal, infinite and NaN squared lengths go through the table too.
+  const Working k = ReciprocalSqrtLookup(length_bits);
+  out->x = static_cast<float>(x * k);
+  out->y = static_cast<float>(y * k);
+  out->z = static_cast<float>(z * k);
+  return out;
+}
+
 }  // namespace x87
 
 void InstallX87TunedSet(OperationTable& table) {
   table.Set<Slot::KMMatrixMultiply>(&x87::KMMatrixMultiply);
+  table.Set<Slot::KMMatrixMultiplyTranspose>(&x87::KMMatrixMultiplyTranspose);
+  table.Set<Slot::KMVec3Normalize>(&x87::KMVec3Normalize);
 }
 
 }  // namespace kubik

@@ -57,11 +57,13 @@ const FamilyConformance& ConformanceOf(const char* family);
 std::span<const FamilyConformance> ListedConformance();
 
 // One run of one argument set: the values of every parameter (empty for
-// outputs) and the inputs that share the output's storage.
+// outputs), the inputs that share the output's storage and the optional
+// pointers passed as null.
 struct Case {
   std::string label;
   std::vector<std::vector<float>> values;
   std::vector<unsigned> aliased;  // parameter indices of inputs passed as the output
+  std::vector<unsigned> nulled;   // parameter indices passed as null
 };
 
 // What a call left behind.
@@ -78,8 +80,9 @@ class SlotCases {
   virtual std::vector<Case> EdgeCases() const = 0;
   virtual Case RandomCase(std::mt19937& random) const = 0;
   // The case again with the output sharing storage with each input it may
-  // alias, and with all of them at once.
-  virtual std::vector<Case> AliasedVariants(const Case& base) const = 0;
+  // alias and with all of them at once, and with each optional pointer null
+  // and with all of them null.
+  virtual std::vector<Case> Variants(const Case& base) const = 0;
   // Calls the function `table` holds for the slot. Composite operations call
   // through the public entries, so the process table is bound to `table`
   // for the call.
