@@ -384,10 +384,71 @@ void KMQuaternionSquadSetup(KMQUATERNION* a_out, KMQUATERNION* b_out, KMQUATERNI
 /* axis = (x, y, z) unnormalised, angle = 2 acos(w); either output may be null. */
 void KMQuaternionToAxisAngle(const KMQUATERNION* q, KMVECTOR3* axis, float* angle);
 
+/* ---- Half precision -------------------------------------------------- */
+
+/* Rounds n floats to halves, to nearest with ties to even; magnitudes from 131040 up, infinities
+ * and NaNs saturate to +-131008. Below 2^-14 the bits under the denormal grid are dropped before
+ * rounding. Integer-only, so the result is exact and independent of the FPU mode. */
+KMFLOAT16* KMFloat32To16Array(KMFLOAT16* out, const float* in, uint32_t n);
+/* Widens n halves to floats, exactly. */
+float* KMFloat16To32Array(float* out, const KMFLOAT16* in, uint32_t n);
+
+/* ---- Noise (not dispatched) ------------------------------------------ */
+
+/* Gradient noise of period 256 on each axis, 0 at every lattice point, with a continuous first
+ * derivative. A non-finite coordinate gives NaN. */
+float PerlinNoise3(const KMVECTOR3* point);
+
 /* ---- View and projection builders (not dispatched) ------------------- */
 
-/* Left-handed perspective: view depth zn maps to 0 and zf to 1 after the divide by w. */
+/* Left-handed builders look down +z, right-handed ones down -z: view depth zn (or -zn) maps to
+ * 0 and zf (or -zf) to 1 after the divide by w, which the perspective builders set to z (or -z).
+ * Angles are radians; nothing is validated, degenerate arguments give IEEE results. */
+
+/* View matrix with the camera at eye looking at at; only the direction of up across the
+ * forward axis matters. */
+KMMATRIX* KMMatrixLookAtLH(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
+                           const KMVECTOR3* up);
+KMMATRIX* KMMatrixLookAtRH(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
+                           const KMVECTOR3* up);
+/* w and h: the view volume's size at the near plane. */
+KMMATRIX* KMMatrixPerspectiveLH(KMMATRIX* out, float w, float h, float zn, float zf);
+KMMATRIX* KMMatrixPerspectiveRH(KMMATRIX* out, float w, float h, float zn, float zf);
+/* fovy: vertical field of view; aspect: width / height. */
 KMMATRIX* KMMatrixPerspectiveFovLH(KMMATRIX* out, float fovy, float aspect, float zn, float zf);
+KMMATRIX* KMMatrixPerspectiveFovRH(KMMATRIX* out, float fovy, float aspect, float zn, float zf);
+/* l, r, b, t: the view volume's bounds at the near plane. */
+KMMATRIX* KMMatrixPerspectiveOffCenterLH(KMMATRIX* out, float l, float r, float b, float t,
+                                         float zn, float zf);
+KMMATRIX* KMMatrixPerspectiveOffCenterRH(KMMATRIX* out, float l, float r, float b, float t,
+                                         float zn, float zf);
+KMMATRIX* KMMatrixOrthoLH(KMMATRIX* out, float w, float h, float zn, float zf);
+KMMATRIX* KMMatrixOrthoRH(KMMATRIX* out, float w, float h, float zn, float zf);
+KMMATRIX* KMMatrixOrthoOffCenterLH(KMMATRIX* out, float l, float r, float b, float t, float zn,
+                                   float zf);
+KMMATRIX* KMMatrixOrthoOffCenterRH(KMMATRIX* out, float l, float r, float b, float t, float zn,
+                                   float zf);
+
+/* ---- Projection to a viewport and back -------------------------------- */
+
+/* The matrices combine as world x view x projection; any of them, and the viewport, may be null
+ * (absent). Project maps onto the viewport rectangle and its depth range (normalised device
+ * coordinates without a viewport); unproject undoes it. When the combined matrix is singular,
+ * unproject transforms by it uninverted. out may be v. */
+KMVECTOR3* KMVec3Project(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
+                         const KMMATRIX* projection, const KMMATRIX* view, const KMMATRIX* world);
+KMVECTOR3* KMVec3Unproject(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
+                           const KMMATRIX* projection, const KMMATRIX* view,
+                           const KMMATRIX* world);
+/* Strided forms: element i at base + i * stride; the viewport is folded into the matrix. */
+KMVECTOR3* KMVec3ProjectArray(KMVECTOR3* out, uint32_t out_stride, const KMVECTOR3* v,
+                              uint32_t v_stride, const KMVIEWPORT* viewport,
+                              const KMMATRIX* projection, const KMMATRIX* view,
+                              const KMMATRIX* world, uint32_t n);
+KMVECTOR3* KMVec3UnprojectArray(KMVECTOR3* out, uint32_t out_stride, const KMVECTOR3* v,
+                                uint32_t v_stride, const KMVIEWPORT* viewport,
+                                const KMMATRIX* projection, const KMMATRIX* view,
+                                const KMMATRIX* world, uint32_t n);
 
 /* ---- Diagnostics ----------------------------------------------------- */
 

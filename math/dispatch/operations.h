@@ -34,6 +34,14 @@
   X(13, KMPlaneFromPoints, KMPLANE*,                                                               \
     (KMPLANE * out, const KMVECTOR3* v1, const KMVECTOR3* v2, const KMVECTOR3* v3),                \
     (out, v1, v2, v3))                                                                             \
+  X(14, KMVec3Project, KMVECTOR3*,                                                                 \
+    (KMVECTOR3 * out, const KMVECTOR3* v, const KMVIEWPORT* viewport, const KMMATRIX* projection,  \
+     const KMMATRIX* view, const KMMATRIX* world),                                                 \
+    (out, v, viewport, projection, view, world))                                                   \
+  X(15, KMVec3Unproject, KMVECTOR3*,                                                               \
+    (KMVECTOR3 * out, const KMVECTOR3* v, const KMVIEWPORT* viewport, const KMMATRIX* projection,  \
+     const KMMATRIX* view, const KMMATRIX* world),                                                 \
+    (out, v, viewport, projection, view, world))                                                   \
   X(16, KMVec4Cross, KMVECTOR4*,                                                                   \
     (KMVECTOR4 * out, const KMVECTOR4* v1, const KMVECTOR4* v2, const KMVECTOR4* v3),              \
     (out, v1, v2, v3))                                                                             \
@@ -137,6 +145,9 @@
     (out, v1, v2, v3, f, g))                                                                       \
   X(55, KMQuaternionLn, KMQUATERNION*, (KMQUATERNION * out, const KMQUATERNION* q), (out, q))      \
   X(56, KMQuaternionExp, KMQUATERNION*, (KMQUATERNION * out, const KMQUATERNION* q), (out, q))     \
+  X(57, KMFloat32To16Array, KMFLOAT16*, (KMFLOAT16 * out, const float* in, uint32_t n),            \
+    (out, in, n))                                                                                  \
+  X(58, KMFloat16To32Array, float*, (float* out, const KMFLOAT16* in, uint32_t n), (out, in, n))   \
   X(59, KMVec2TransformArray, KMVECTOR4*,                                                          \
     (KMVECTOR4 * out, uint32_t out_stride, const KMVECTOR2* v, uint32_t v_stride,                  \
      const KMMATRIX* m, uint32_t n),                                                               \
@@ -165,6 +176,16 @@
     (KMVECTOR4 * out, uint32_t out_stride, const KMVECTOR4* v, uint32_t v_stride,                  \
      const KMMATRIX* m, uint32_t n),                                                               \
     (out, out_stride, v, v_stride, m, n))                                                          \
+  X(66, KMVec3ProjectArray, KMVECTOR3*,                                                            \
+    (KMVECTOR3 * out, uint32_t out_stride, const KMVECTOR3* v, uint32_t v_stride,                  \
+     const KMVIEWPORT* viewport, const KMMATRIX* projection, const KMMATRIX* view,                 \
+     const KMMATRIX* world, uint32_t n),                                                           \
+    (out, out_stride, v, v_stride, viewport, projection, view, world, n))                          \
+  X(67, KMVec3UnprojectArray, KMVECTOR3*,                                                          \
+    (KMVECTOR3 * out, uint32_t out_stride, const KMVECTOR3* v, uint32_t v_stride,                  \
+     const KMVIEWPORT* viewport, const KMMATRIX* projection, const KMMATRIX* view,                 \
+     const KMMATRIX* world, uint32_t n),                                                           \
+    (out, out_stride, v, v_stride, viewport, projection, view, world, n))                          \
   X(68, KMPlaneTransformArray, KMPLANE*,                                                           \
     (KMPLANE * out, uint32_t out_stride, const KMPLANE* plane, uint32_t plane_stride,              \
      const KMMATRIX* m, uint32_t n),                                                               \
