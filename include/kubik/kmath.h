@@ -89,6 +89,29 @@ typedef struct KMQUATERNION {
 #ifdef __cplusplus
   KMQUATERNION() = default;
   KMQUATERNION(float x_, float y_, float z_, float w_) : x(x_), y(y_), z(z_), w(w_) {}
+  KMQUATERNION operator-() const { return KMQUATERNION(-x, -y, -z, -w); }
+  KMQUATERNION operator+(const KMQUATERNION& p) const {
+    return KMQUATERNION(x + p.x, y + p.y, z + p.z, w + p.w);
+  }
+  KMQUATERNION operator-(const KMQUATERNION& p) const {
+    return KMQUATERNION(x - p.x, y - p.y, z - p.z, w - p.w);
+  }
+  KMQUATERNION operator*(float f) const { return KMQUATERNION(x * f, y * f, z * f, w * f); }
+  /* One reciprocal, four products. */
+  KMQUATERNION operator/(float f) const {
+    const float r = 1.0f / f;
+    return KMQUATERNION(x * r, y * r, z * r, w * r);
+  }
+  KMQUATERNION& operator/=(float f) {
+    const float r = 1.0f / f;
+    x *= r;
+    y *= r;
+    z *= r;
+    w *= r;
+    return *this;
+  }
+  /* This rotation followed by p, through KMQuaternionMultiply. */
+  inline KMQUATERNION operator*(const KMQUATERNION& p) const;
 #endif
 } KMQUATERNION;
 
@@ -242,7 +265,22 @@ KMCOLOR* KMColorAdjustContrast(KMCOLOR* out, const KMCOLOR* color, float c);
  * cosTheta at or below zero. Not dispatched. */
 float KMFresnelTerm(float cosTheta, float refractionIndex);
 
+/* Small inline companions: static in C, so no definition is needed elsewhere. */
+#ifdef __cplusplus
+#define KMINLINE inline
+#else
+#define KMINLINE static inline
+#endif
+
 /* ---- Matrices -------------------------------------------------------- */
+
+KMINLINE KMMATRIX* KMMatrixIdentity(KMMATRIX* out) {
+  int r, c;
+  for (r = 0; r < 4; ++r) {
+    for (c = 0; c < 4; ++c) out->m[r][c] = r == c ? 1.0f : 0.0f;
+  }
+  return out;
+}
 
 /* out = m1 x m2 (m1 applied first). out may be m1, m2 or both. */
 KMMATRIX* KMMatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2);
@@ -252,16 +290,165 @@ KMMATRIX* KMMatrixTranslation(KMMATRIX* out, float x, float y, float z);
 KMMATRIX* KMMatrixRotationYawPitchRoll(KMMATRIX* out, float yaw, float pitch, float roll);
 /* The rotation matrix of q, used as given (not normalised first). */
 KMMATRIX* KMMatrixRotationQuaternion(KMMATRIX* out, const KMQUATERNION* q);
+KMMATRIX* KMMatrixTranspose(KMMATRIX* out, const KMMATRIX* m);
+/* transpose(m1 x m2). out may be m1 or m2. */
+KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2);
+float KMMatrixDeterminant(const KMMATRIX* m);
+/* Stores the determinant first when determinant is not null. Returns null, leaving out
+ * untouched, when the determinant is 0 or its reciprocal does not fit a float. out may be m. */
+KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m);
+KMMATRIX* KMMatrixScaling(KMMATRIX* out, float sx, float sy, float sz);
+KMMATRIX* KMMatrixRotationX(KMMATRIX* out, float angle);
+KMMATRIX* KMMatrixRotationY(KMMATRIX* out, float angle);
+KMMATRIX* KMMatrixRotationZ(KMMATRIX* out, float angle);
+/* The axis may have any non-zero length; it is not written. */
+KMMATRIX* KMMatrixRotationAxis(KMMATRIX* out, const KMVECTOR3* axis, float angle);
+/* Scaling about scaling_centre along the axes turned by scaling_rotation, then rotation
+ * about rotation_centre, then translation. Every pointer may be null (no such factor; a
+ * null centre is the origin); without a scaling the centre and its rotation are ignored. */
+KMMATRIX* KMMatrixTransformation(KMMATRIX* out, const KMVECTOR3* scaling_centre,
+                                 const KMQUATERNION* scaling_rotation, const KMVECTOR3* scaling,
+                                 const KMVECTOR3* rotation_centre, const KMQUATERNION* rotation,
+                                 const KMVECTOR3* translation);
+/* The same in the xy plane; an angle of exactly 0 leaves its rotation out. */
+KMMATRIX* KMMatrixTransformation2D(KMMATRIX* out, const KMVECTOR2* scaling_centre,
+                                   float scaling_rotation, const KMVECTOR2* scaling,
+                                   const KMVECTOR2* rotation_centre, float rotation,
+                                   const KMVECTOR2* translation);
+/* Uniform scaling about the origin, rotation about rotation_centre, then translation. */
+KMMATRIX* KMMatrixAffineTransformation(KMMATRIX* out, float scaling,
+                                       const KMVECTOR3* rotation_centre,
+                                       const KMQUATERNION* rotation,
+                                       const KMVECTOR3* translation);
+KMMATRIX* KMMatrixAffineTransformation2D(KMMATRIX* out, float scaling,
+                                         const KMVECTOR2* rotation_centre, float rotation,
+                                         const KMVECTOR2* translation);
+/* Flattens geometry onto the plane (normalised first) along rays from the light; a light
+ * with w = 0 is a direction. */
+KMMATRIX* KMMatrixShadow(KMMATRIX* out, const KMVECTOR4* light, const KMPLANE* plane);
+/* Mirror image in the plane (normalised first). */
+KMMATRIX* KMMatrixReflect(KMMATRIX* out, const KMPLANE* plane);
 
 /* ---- Quaternions ----------------------------------------------------- */
+/* Products follow the matrix order: Multiply(out, q1, q2) is q1 followed by q2
+ * (the Hamilton product q2 q1). */
 
+KMINLINE float KMQuaternionDot(const KMQUATERNION* q, const KMQUATERNION* p) {
+  return (float)((double)q->x * p->x + (double)q->y * p->y + (double)q->z * p->z +
+                 (double)q->w * p->w);
+}
+KMINLINE float KMQuaternionLengthSq(const KMQUATERNION* q) {
+  return KMQuaternionDot(q, q);
+}
+KMINLINE KMQUATERNION* KMQuaternionConjugate(KMQUATERNION* out, const KMQUATERNION* q) {
+  out->x = -q->x;
+  out->y = -q->y;
+  out->z = -q->z;
+  out->w = q->w;
+  return out;
+}
+
+/* From the upper 3 x 3 block of a rotation matrix; not normalised afterwards. */
+KMQUATERNION* KMQuaternionRotationMatrix(KMQUATERNION* out, const KMMATRIX* m);
+/* The axis may have any non-zero length; it is not written. */
+KMQUATERNION* KMQuaternionRotationAxis(KMQUATERNION* out, const KMVECTOR3* axis, float angle);
 KMQUATERNION* KMQuaternionRotationYawPitchRoll(KMQUATERNION* out, float yaw, float pitch,
                                                float roll);
+/* q1 followed by q2. out may be either input. */
+KMQUATERNION* KMQuaternionMultiply(KMQUATERNION* out, const KMQUATERNION* q1,
+                                   const KMQUATERNION* q2);
+/* A squared length within 2^-23 of 1 is kept; one at or below 2^-126 (or NaN) gives 0. */
+KMQUATERNION* KMQuaternionNormalize(KMQUATERNION* out, const KMQUATERNION* q);
+/* Conjugate over squared length; a squared length at or below 2^-63 (or NaN) gives 0. */
+KMQUATERNION* KMQuaternionInverse(KMQUATERNION* out, const KMQUATERNION* q);
+/* (sin t * v, cos t) -> (t * v, 0). */
+KMQUATERNION* KMQuaternionLn(KMQUATERNION* out, const KMQUATERNION* q);
+/* (t * v, any w) -> (sin t * v, cos t). */
+KMQUATERNION* KMQuaternionExp(KMQUATERNION* out, const KMQUATERNION* q);
+/* Along the shorter arc (towards -q2 when q1 . q2 < 0); not normalised. */
+KMQUATERNION* KMQuaternionSlerp(KMQUATERNION* out, const KMQUATERNION* q1,
+                                const KMQUATERNION* q2, float t);
+/* Slerp(Slerp(q1, c, t), Slerp(a, b, t), 2t(1 - t)). */
+KMQUATERNION* KMQuaternionSquad(KMQUATERNION* out, const KMQUATERNION* q1,
+                                const KMQUATERNION* a, const KMQUATERNION* b,
+                                const KMQUATERNION* c, float t);
+/* Slerp(Slerp(q1, q2, f + g), Slerp(q1, q3, f + g), g / (f + g)); q1 when f + g is 0. */
+KMQUATERNION* KMQuaternionBaryCentric(KMQUATERNION* out, const KMQUATERNION* q1,
+                                      const KMQUATERNION* q2, const KMQUATERNION* q3, float f,
+                                      float g);
+/* Control points for Squad(q1, a_out, b_out, c_out, t) between q1 and q2, with q0 and q3
+ * the neighbours. The outputs may be any of the inputs. */
+void KMQuaternionSquadSetup(KMQUATERNION* a_out, KMQUATERNION* b_out, KMQUATERNION* c_out,
+                            const KMQUATERNION* q0, const KMQUATERNION* q1,
+                            const KMQUATERNION* q2, const KMQUATERNION* q3);
+/* axis = (x, y, z) unnormalised, angle = 2 acos(w); either output may be null. */
+void KMQuaternionToAxisAngle(const KMQUATERNION* q, KMVECTOR3* axis, float* angle);
+
+/* ---- Half precision -------------------------------------------------- */
+
+/* Rounds n floats to halves, to nearest with ties to even; magnitudes from 131040 up, infinities
+ * and NaNs saturate to +-131008. Below 2^-14 the bits under the denormal grid are dropped before
+ * rounding. Integer-only, so the result is exact and independent of the FPU mode. */
+KMFLOAT16* KMFloat32To16Array(KMFLOAT16* out, const float* in, uint32_t n);
+/* Widens n halves to floats, exactly. */
+float* KMFloat16To32Array(float* out, const KMFLOAT16* in, uint32_t n);
+
+/* ---- Noise (not dispatched) ------------------------------------------ */
+
+/* Gradient noise of period 256 on each axis, 0 at every lattice point, with a continuous first
+ * derivative. A non-finite coordinate gives NaN. */
+float PerlinNoise3(const KMVECTOR3* point);
 
 /* ---- View and projection builders (not dispatched) ------------------- */
 
-/* Left-handed perspective: view depth zn maps to 0 and zf to 1 after the divide by w. */
+/* Left-handed builders look down +z, right-handed ones down -z: view depth zn (or -zn) maps to
+ * 0 and zf (or -zf) to 1 after the divide by w, which the perspective builders set to z (or -z).
+ * Angles are radians; nothing is validated, degenerate arguments give IEEE results. */
+
+/* View matrix with the camera at eye looking at at; only the direction of up across the
+ * forward axis matters. */
+KMMATRIX* KMMatrixLookAtLH(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
+                           const KMVECTOR3* up);
+KMMATRIX* KMMatrixLookAtRH(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
+                           const KMVECTOR3* up);
+/* w and h: the view volume's size at the near plane. */
+KMMATRIX* KMMatrixPerspectiveLH(KMMATRIX* out, float w, float h, float zn, float zf);
+KMMATRIX* KMMatrixPerspectiveRH(KMMATRIX* out, float w, float h, float zn, float zf);
+/* fovy: vertical field of view; aspect: width / height. */
 KMMATRIX* KMMatrixPerspectiveFovLH(KMMATRIX* out, float fovy, float aspect, float zn, float zf);
+KMMATRIX* KMMatrixPerspectiveFovRH(KMMATRIX* out, float fovy, float aspect, float zn, float zf);
+/* l, r, b, t: the view volume's bounds at the near plane. */
+KMMATRIX* KMMatrixPerspectiveOffCenterLH(KMMATRIX* out, float l, float r, float b, float t,
+                                         float zn, float zf);
+KMMATRIX* KMMatrixPerspectiveOffCenterRH(KMMATRIX* out, float l, float r, float b, float t,
+                                         float zn, float zf);
+KMMATRIX* KMMatrixOrthoLH(KMMATRIX* out, float w, float h, float zn, float zf);
+KMMATRIX* KMMatrixOrthoRH(KMMATRIX* out, float w, float h, float zn, float zf);
+KMMATRIX* KMMatrixOrthoOffCenterLH(KMMATRIX* out, float l, float r, float b, float t, float zn,
+                                   float zf);
+KMMATRIX* KMMatrixOrthoOffCenterRH(KMMATRIX* out, float l, float r, float b, float t, float zn,
+                                   float zf);
+
+/* ---- Projection to a viewport and back -------------------------------- */
+
+/* The matrices combine as world x view x projection; any of them, and the viewport, may be null
+ * (absent). Project maps onto the viewport rectangle and its depth range (normalised device
+ * coordinates without a viewport); unproject undoes it. When the combined matrix is singular,
+ * unproject transforms by it uninverted. out may be v. */
+KMVECTOR3* KMVec3Project(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
+                         const KMMATRIX* projection, const KMMATRIX* view, const KMMATRIX* world);
+KMVECTOR3* KMVec3Unproject(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
+                           const KMMATRIX* projection, const KMMATRIX* view,
+                           const KMMATRIX* world);
+/* Strided forms: element i at base + i * stride; the viewport is folded into the matrix. */
+KMVECTOR3* KMVec3ProjectArray(KMVECTOR3* out, uint32_t out_stride, const KMVECTOR3* v,
+                              uint32_t v_stride, const KMVIEWPORT* viewport,
+                              const KMMATRIX* projection, const KMMATRIX* view,
+                              const KMMATRIX* world, uint32_t n);
+KMVECTOR3* KMVec3UnprojectArray(KMVECTOR3* out, uint32_t out_stride, const KMVECTOR3* v,
+                                uint32_t v_stride, const KMVIEWPORT* viewport,
+                                const KMMATRIX* projection, const KMMATRIX* view,
+                                const KMMATRIX* world, uint32_t n);
 
 /* ---- Diagnostics ----------------------------------------------------- */
 
@@ -275,6 +462,12 @@ void KMMuteDebugOutput(int32_t mute);
 inline KMMATRIX KMMATRIX::operator*(const KMMATRIX& right) const {
   KMMATRIX product;
   KMMatrixMultiply(&product, this, &right);
+  return product;
+}
+
+inline KMQUATERNION KMQUATERNION::operator*(const KMQUATERNION& p) const {
+  KMQUATERNION product;
+  KMQuaternionMultiply(&product, this, &p);
   return product;
 }
 #endif
