@@ -61,27 +61,27 @@ constexpr const void* TypeOf() {
 // Inputs an output may share storage with beyond those of its own record
 // type: the vector transforms read the whole input before they store.
 struct ExtraAlias {
-  unsigned slot;
+  Slot slot;
   unsigned parameter;
 };
 constexpr ExtraAlias kExtraAliases[] = {
-    {0, 1},   // KMVec2Transform: the KMVECTOR4 result over its KMVECTOR2 input
-    {1, 1},   // KMVec3Transform: the KMVECTOR4 result over its KMVECTOR3 input
-    {12, 2},  // KMPlaneFromPointNormal: the plane over the normal (not the point)
+    {Slot::KMVec2Transform, 1},         // the KMVECTOR4 result over its KMVECTOR2 input
+    {Slot::KMVec3Transform, 1},         // the KMVECTOR4 result over its KMVECTOR3 input
+    {Slot::KMPlaneFromPointNormal, 2},  // the plane over the normal (not the point)
 };
 
 // Pointer parameters that may be null (a missing factor or an unwanted output).
 struct Optional {
-  unsigned slot;
+  Slot slot;
   std::initializer_list<unsigned> parameters;
 };
 const Optional kOptional[] = {
-    {18, {1}},                 // KMMatrixInverse: the determinant
-    {23, {1, 2}},              // KMQuaternionToAxisAngle: axis, angle
-    {39, {1, 2, 3, 4, 5, 6}},  // KMMatrixTransformation: every factor
-    {41, {2, 3, 4}},           // KMMatrixAffineTransformation: centre, rotation, translation
-    {71, {1, 3, 4, 6}},        // KMMatrixTransformation2D: centres, scaling, translation
-    {72, {2, 4}},              // KMMatrixAffineTransformation2D: centre, translation
+    {Slot::KMMatrixInverse, {1}},                        // the determinant
+    {Slot::KMQuaternionToAxisAngle, {1, 2}},             // axis, angle
+    {Slot::KMMatrixTransformation, {1, 2, 3, 4, 5, 6}},  // every factor
+    {Slot::KMMatrixAffineTransformation, {2, 3, 4}},     // centre, rotation, translation
+    {Slot::KMMatrixTransformation2D, {1, 3, 4, 6}},      // centres, scaling, translation
+    {Slot::KMMatrixAffineTransformation2D, {2, 4}},      // centre, translation
 };
 
 // ---- Values ------------------------------------------------------------------
@@ -165,12 +165,12 @@ class SignatureCases<R (*)(P...)> final : public SlotCases {
       if (kKinds[i] != Kind::kInput || output_ == kCount) continue;
       bool extra = false;
       for (const ExtraAlias& alias : kExtraAliases) {
-        extra = extra || (alias.slot == slot && alias.parameter == i);
+        extra = extra || (static_cast<unsigned>(alias.slot) == slot && alias.parameter == i);
       }
       if (kTypes[i] == kTypes[output_] || extra) aliasable_.push_back(static_cast<unsigned>(i));
     }
     for (const Optional& optional : kOptional) {
-      if (optional.slot == slot) optional_.assign(optional.parameters);
+      if (static_cast<unsigned>(optional.slot) == slot) optional_.assign(optional.parameters);
     }
   }
 
