@@ -140,7 +140,7 @@ bool Contains(const std::vector<unsigned>& indices, std::size_t i) {
 }
 
 bool SameBits(const std::vector<float>& a, const float* b) {
-  return std::memcmp(a.data(), b, a.size() * sizeof(float)) == 0;
+  return a.empty() || std::memcmp(a.data(), b, a.size() * sizeof(float)) == 0;
 }
 
 // ---- One signature -----------------------------------------------------------
