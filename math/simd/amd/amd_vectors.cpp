@@ -107,7 +107,9 @@ Record* TransformCoord(Record* out, const Record* v, const KMMATRIX* m) {
 Quad ScaleToUnit(Quad v, Pair length_sq) {
   const Pair k = ReciprocalSqrt(length_sq);
   const Pair keep = AboveGuard(length_sq);
-  return {Mul(And(v.lo, keep), k), Mul(And(v.hi, keep), k)};
+  // The mask is applied to the products too: where the estimate of a zero
+  // length is infinite rather than the largest float, 0 * k is not 0.
+  return {And(Mul(And(v.lo, keep), k), keep), And(Mul(And(v.hi, keep), k), keep)};
 }
 
 // (x*x + z*z) + (y*y + w*w), the four-term grouping.
@@ -264,7 +266,8 @@ KMVECTOR2* Vec2Normalize(KMVECTOR2* out, const KMVECTOR2* v) {
   PackedScope scope;
   const Pair xy = Load(&v->x);
   const Pair length_sq = HorizontalAdd(Mul(xy, xy));
-  Store(&out->x, Mul(And(xy, AboveGuard(length_sq)), ReciprocalSqrt(length_sq)));
+  const Pair keep = AboveGuard(length_sq);
+  Store(&out->x, And(Mul(And(xy, keep), ReciprocalSqrt(length_sq)), keep));
   return out;
 }
 

@@ -247,7 +247,9 @@ inline Pair ReciprocalStep1(Pair a, Pair r) {
 // r + r * e: completes a Newton-Raphson step begun by either step 1.
 inline Pair ReciprocalStep2(Pair e, Pair r) {
   auto step = [](float x, float y) {
-    return static_cast<float>(static_cast<double>(y) + static_cast<double>(y) * x);
+    return detail::Refinable(y)
+               ? static_cast<float>(static_cast<double>(y) + static_cast<double>(y) * x)
+               : y;
   };
   return {step(e.lo, r.lo), step(e.hi, r.hi)};
 }
