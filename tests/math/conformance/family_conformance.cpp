@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "math/reference/reference.h"
-
 #include "tests/math/conformance/conformance.h"
 
 namespace kubik::conformance {
@@ -219,10 +218,12 @@ bool IntersectionDiffers(std::span<const float> v) {
 // precision.
 bool SlerpDiffers(const KMQUATERNION& a, const KMQUATERNION& b, float t) {
   const float dot = (a.x * b.x + a.z * b.z) + (a.y * b.y + a.w * b.w);
-  const double exact = double{a.x} * b.x + double{a.y} * b.y + double{a.z} * b.z + double{a.w} * b.w;
+  const double exact =
+      double{a.x} * b.x + double{a.y} * b.y + double{a.z} * b.z + double{a.w} * b.w;
   const float magnitude = std::fabs(dot);
-  return !(dot > 0) || exact <= 0 || (magnitude > 0.9999899864196777f && 1 - magnitude > 0x1p-23f) ||
-         !(std::fabs(t) <= 4) || (magnitude > 1 && std::fabs(exact) <= 1);
+  return !(dot > 0) || exact <= 0 ||
+         (magnitude > 0.9999899864196777f && 1 - magnitude > 0x1p-23f) || !(std::fabs(t) <= 4) ||
+         (magnitude > 1 && std::fabs(exact) <= 1);
 }
 
 KMQUATERNION Quaternion(std::span<const float> v, std::size_t at) {
@@ -334,8 +335,8 @@ bool ViewportCaseDiffers(std::span<const float> v) {
 // The exponential's angle |v| is itself rounded to single precision; past a
 // few turns that rounding outweighs the kernels' accuracy.
 bool ExpAngleBeyondTurns(std::span<const float> q) {
-  return Degenerate2(q) || std::sqrt(double{q[0]} * q[0] + double{q[1]} * q[1] +
-                                     double{q[2]} * q[2]) > 8;
+  return Degenerate2(q) ||
+         std::sqrt(double{q[0]} * q[0] + double{q[1]} * q[1] + double{q[2]} * q[2]) > 8;
 }
 
 // The squad set-up's logarithms see q^-1 * neighbour: where its w lies
@@ -369,52 +370,67 @@ constexpr DocumentedDifference k3DNowDifferences[] = {
      &Degenerate2},
     {Slot::KMVec3TransformCoord, "1/w in single precision after cancellation in w", kCancelling,
      &Degenerate2},
-    {Slot::KMMatrixDeterminant, "single-precision cofactors; overflow", {4, 0x1p-12},
-     &Degenerate4},
-    {Slot::KMPlaneFromPoints, "edges, normal and d in single precision", {},
+    {Slot::KMMatrixDeterminant, "single-precision cofactors; overflow", {4, 0x1p-12}, &Degenerate4},
+    {Slot::KMPlaneFromPoints,
+     "edges, normal and d in single precision",
+     {},
      &PlaneFromPointsDiffers},
     {Slot::KMVec3Project, "viewport fields read as signed; overflow", kCancelling,
      &ViewportCaseDiffers},
-    {Slot::KMVec3Unproject, "viewport fields read as signed; single-precision inverse",
-     {4, 0x1p-12}, &ViewportCaseDiffers},
+    {Slot::KMVec3Unproject,
+     "viewport fields read as signed; single-precision inverse",
+     {4, 0x1p-12},
+     &ViewportCaseDiffers},
     {Slot::KMVec4Cross, "minors cancel in single precision", kCancelling, &Degenerate4},
-    {Slot::KMVec2Hermite, "spline weights and sums in single precision", {},
-     &HermiteCancels<2>},
-    {Slot::KMVec3Hermite, "spline weights and sums in single precision", {},
-     &HermiteCancels<3>},
-    {Slot::KMVec4Hermite, "spline weights and sums in single precision", {},
-     &HermiteCancels<4>},
-    {Slot::KMVec2CatmullRom, "spline weights and sums in single precision", {},
+    {Slot::KMVec2Hermite, "spline weights and sums in single precision", {}, &HermiteCancels<2>},
+    {Slot::KMVec3Hermite, "spline weights and sums in single precision", {}, &HermiteCancels<3>},
+    {Slot::KMVec4Hermite, "spline weights and sums in single precision", {}, &HermiteCancels<4>},
+    {Slot::KMVec2CatmullRom,
+     "spline weights and sums in single precision",
+     {},
      &CatmullRomCancels<2>},
-    {Slot::KMVec3CatmullRom, "spline weights and sums in single precision", {},
+    {Slot::KMVec3CatmullRom,
+     "spline weights and sums in single precision",
+     {},
      &CatmullRomCancels<3>},
-    {Slot::KMVec4CatmullRom, "spline weights and sums in single precision", {},
+    {Slot::KMVec4CatmullRom,
+     "spline weights and sums in single precision",
+     {},
      &CatmullRomCancels<4>},
     {Slot::KMVec2BaryCentric, "single-precision differences", {}, &WideSpread},
     {Slot::KMVec3BaryCentric, "single-precision differences", {}, &WideSpread},
     {Slot::KMVec4BaryCentric, "single-precision differences", {}, &WideSpread},
     {Slot::KMMatrixInverse, "single-precision cofactors", {4, 0x1p-12}, &Degenerate4},
-    {Slot::KMPlaneIntersectLine, "no test that t is finite; single-precision point", {},
+    {Slot::KMPlaneIntersectLine,
+     "no test that t is finite; single-precision point",
+     {},
      &IntersectionFarFromPoints},
-    {Slot::KMQuaternionToAxisAngle, "2 * ScalarArcCosine(w): 0 for |w| > 1", {},
+    {Slot::KMQuaternionToAxisAngle,
+     "2 * ScalarArcCosine(w): 0 for |w| > 1",
+     {},
      &WOutsideArcCosine},
     {Slot::KMQuaternionRotationMatrix, "non-finite input", {}, &Degenerate2},
-    {Slot::KMQuaternionRotationYawPitchRoll, "angles beyond the kernels", {},
+    {Slot::KMQuaternionRotationYawPitchRoll,
+     "angles beyond the kernels",
+     {},
      &YawPitchRollBeyondKernels},
-    {Slot::KMMatrixRotationYawPitchRoll, "angles beyond the kernels", {},
+    {Slot::KMMatrixRotationYawPitchRoll,
+     "angles beyond the kernels",
+     {},
      &YawPitchRollBeyondKernels},
     {Slot::KMQuaternionRotationAxis, "angle beyond the kernels", {}, &AxisAngleBeyondKernels},
     {Slot::KMMatrixRotationAxis, "angle beyond the kernels", {}, &AxisAngleBeyondKernels},
     {Slot::KMMatrixRotationX, "angle beyond the kernels", {}, &RotationAngleBeyondKernels},
     {Slot::KMMatrixRotationY, "angle beyond the kernels", {}, &RotationAngleBeyondKernels},
     {Slot::KMMatrixRotationZ, "angle beyond the kernels", {}, &RotationAngleBeyondKernels},
-    {Slot::KMQuaternionSlerp, "zero dot takes the other arc; linear above 0.99999",
-     kKernelWeights,
+    {Slot::KMQuaternionSlerp, "zero dot takes the other arc; linear above 0.99999", kKernelWeights,
      &SlerpCaseDiffers},
     {Slot::KMQuaternionSquad, "its slerps' differences", kKernelWeights, &SquadCaseDiffers},
     {Slot::KMQuaternionBaryCentric, "its slerps' differences; no test of f + g", kKernelWeights,
      &BaryCentricCaseDiffers},
-    {Slot::KMMatrixAffineTransformation, "rotation about the centre in single precision", {},
+    {Slot::KMMatrixAffineTransformation,
+     "rotation about the centre in single precision",
+     {},
      &AffineCentreCancels},
     {Slot::KMQuaternionLn, "ScalarArcCosine(w): 0 for |w| > 1", {}, &WOutsideArcCosine},
     {Slot::KMQuaternionExp, "single-precision angle beyond a few turns", kKernelWeights,
