@@ -111,12 +111,15 @@ bool OverflowsFloat(std::span<const float> v) {
 
 // Inputs of widely different magnitudes: single-precision sums lose the
 // small ones that the reference keeps.
-bool WideSpread(std::span<const float> v) {
+float Spread(std::span<const float> v) {
   float smallest = INFINITY;
   for (float x : v) {
     if (x != 0) smallest = std::min(smallest, std::fabs(x));
   }
-  return Largest(v) > 0x1p20f * smallest;
+  return Largest(v) / smallest;
+}
+bool WideSpread(std::span<const float> v) {
+  return Spread(v) > 0x1p20f;
 }
 
 bool AnyNotFinite(std::span<const float> v) {
@@ -365,6 +368,26 @@ bool SquadSetupDiffers(std::span<const float> v) {
 // The kernels' absolute errors (about 3e-7) carried into the weights.
 constexpr Tolerance kKernelWeights{4, 0x1p-17};
 
+// The reference's composites reach the family through the public entries
+// and inherit its differences: overflow, the kernels' range, and the AMD
+// coordinate arrays' NaN for w = 0.
+// Their centres, products and inverses cancel in single precision when the
+// inputs' magnitudes are far apart.
+bool CompositeDegenerate(std::span<const float> v) {
+  return Degenerate4(v) || Spread(v) > 0x1p14f;
+}
+bool Composite2DDiffers(std::span<const float> v) {
+  return CompositeDegenerate(v) || AngleBeyondKernels(v);
+}
+bool ProjectionArrayDiffers(std::span<const float> v) {
+  if (CompositeDegenerate(v)) return true;
+  // Any matrix with a zero fourth column can make w = 0.
+  for (std::size_t m = v.size() - 48; m < v.size(); m += 16) {
+    if (v[m + 3] == 0 && v[m + 7] == 0 && v[m + 11] == 0 && v[m + 15] == 0) return true;
+  }
+  return false;
+}
+
 constexpr DocumentedDifference k3DNowDifferences[] = {
     {Slot::KMVec2TransformCoord, "1/w in single precision after cancellation in w", kCancelling,
      &Degenerate2},
@@ -437,6 +460,20 @@ constexpr DocumentedDifference k3DNowDifferences[] = {
      &ExpAngleBeyondTurns},
     {Slot::KMQuaternionSquadSetup, "its logarithms' and inverses' differences", kKernelWeights,
      &SquadSetupDiffers},
+    {Slot::KMMatrixTransformation, "through the family's products", {}, &CompositeDegenerate},
+    {Slot::KMVec3ProjectArray,
+     "through the family's inverse and arrays",
+     {4, 0x1p-12},
+     &ProjectionArrayDiffers},
+    {Slot::KMVec3UnprojectArray,
+     "through the family's inverse and arrays",
+     {4, 0x1p-12},
+     &ProjectionArrayDiffers},
+    {Slot::KMMatrixTransformation2D, "through the family's rotations", {}, &Composite2DDiffers},
+    {Slot::KMMatrixAffineTransformation2D,
+     "through the family's rotations",
+     {},
+     &Composite2DDiffers},
     {Slot::KMVec2TransformCoordArray, "w zero throughout; cancellation in w", kCancelling,
      &ArrayWAlwaysZero},
     {Slot::KMVec3TransformCoordArray, "w zero throughout; cancellation in w", kCancelling,

@@ -75,6 +75,8 @@ std::vector<GroupSlot> GroupSlots() {
   for (unsigned slot : {59u, 60u, 61u, 62u, 63u, 64u, 65u, 68u}) {
     all.push_back({"arrays", slot, true});
   }
+  // Reference operations that reach the family through the public entries.
+  for (unsigned slot : {39u, 66u, 67u, 71u, 72u}) all.push_back({"composite", slot, true});
   return all;
 }
 
