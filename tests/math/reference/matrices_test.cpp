@@ -309,13 +309,7 @@ TEST(MatrixInverse, RandomMatricesInvertAlsoInPlace) {
   }
 }
 
-// ---- Scaling and rotations --------------------------------------------
-
-TEST(MatrixScaling, IsTheDiagonal) {
-  KMMATRIX m = Filled(7);
-  EXPECT_EQ(KMMatrixScaling(&m, 2, -3, 0.5f), &m);
-  ExpectNear(m, ScalingD(2, -3, 0.5), 0);
-}
+// ---- Rotations ----------------------------------------------------------
 
 TEST(MatrixRotationAxes, TurnCounterClockwiseLookingDownTheAxis) {
   const float quarter = static_cast<float>(M_PI / 2);
@@ -391,6 +385,12 @@ TEST(MatrixTransformation, ScalingAboutACentre) {
   KMMATRIX m;
   KMMatrixTransformation(&m, &centre, nullptr, &scaling, nullptr, nullptr, nullptr);
   EXPECT_TRUE(SameBits(m, KMMATRIX(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, -1, -1, -1, 1)));
+  // Without a centre it is the plain scaling matrix.
+  KMMATRIX plain = Filled(7);
+  EXPECT_EQ(KMMatrixScaling(&plain, 2, 2, 2), &plain);
+  KMMatrixTransformation(&m, nullptr, nullptr, &scaling, nullptr, nullptr, nullptr);
+  EXPECT_TRUE(SameBits(m, plain));
+  EXPECT_TRUE(SameBits(plain, KMMATRIX(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1)));
   const KMVECTOR2 centre2(1, 1), scaling2(2, 2);
   KMMatrixTransformation2D(&m, &centre2, 0, &scaling2, nullptr, 0, nullptr);
   EXPECT_TRUE(SameBits(m, KMMATRIX(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0, -1, -1, 0, 1)));
