@@ -453,26 +453,6 @@ constexpr Tolerance kSingleCancellation{8, 0x1p-15};
         &AnglesBeyondTheKernel                                                                     \
   }
 
-constexpr DocumentedDifference kSseDifferences[] = {
-    KUBIK_SSE_SHARED_DIFFERENCES,
-    {Slot::KMQuaternionInverse,
-     "single precision: values beyond its range, or not finite",
-     {},
-     &Unrelated},
-    {Slot::KMQuaternionInverse, "no zero test", {}, &QuaternionWithoutInverse},
-    {Slot::KMQuaternionSquadSetup,
-     "inverses through the SSE quaternion inverse: no zero test",
-     {},
-     &SquadInvertsWithoutGuard},
-};
-
-// The SSE2 set keeps the reference quaternion inverse.
-constexpr DocumentedDifference kSse2Differences[] = {KUBIK_SSE_SHARED_DIFFERENCES};
-
-#undef KUBIK_SSE_SHARED_DIFFERENCES
-#undef KUBIK_SSE_UNRELATED
-#undef KUBIK_SSE_CANCELS
-
 // ---- The 3DNow! family ---------------------------------------------------------
 
 float Largest(std::span<const float> v) {
@@ -858,6 +838,68 @@ constexpr DocumentedDifference k3DNowDifferences[] = {
     {Slot::KMVec3TransformCoordArray, "w zero throughout; cancellation in w", kCancelling,
      &ArrayWAlwaysZero},
 };
+
+// ---- SSE and SSE2 family tables (after the 3DNow! helpers they share) -------
+
+// Projection composites reach the sets' products, inverse and coordinate
+// transforms through the public entries: overflow, non-finite inputs and a
+// matrix whose zero fourth column makes w = 0 are not compared.
+bool ProjectionThroughSingle(std::span<const float> v) {
+  if (Degenerate4(v)) return true;
+  for (std::size_t m = v.size() - 48; m < v.size(); m += 16) {
+    if (v[m + 3] == 0 && v[m + 7] == 0 && v[m + 11] == 0 && v[m + 15] == 0) return true;
+  }
+  return false;
+}
+// Projecting forward divides by a w that cancels when the inputs' sizes lie
+// far apart; unprojecting inverts the single-precision product as well.
+bool ProjectThroughSingle(std::span<const float> v) {
+  return ProjectionThroughSingle(v) || WideSpread(v);
+}
+bool UnprojectThroughSingle(std::span<const float> v) {
+  return ProjectionThroughSingle(v) || CompositeDegenerate(v);
+}
+
+#define KUBIK_SSE_PROJECTION_DIFFERENCES                                                 \
+  {Slot::KMVec3Project,                                                                  \
+   "through the family's products and coordinate transform",                             \
+   {4, 0x1p-12},                                                                         \
+   &ProjectThroughSingle},                                                               \
+      {Slot::KMVec3Unproject,                                                            \
+       "through the family's inverse and coordinate transform",                          \
+       {4, 0x1p-12},                                                                     \
+       &UnprojectThroughSingle},                                                         \
+      {Slot::KMVec3ProjectArray,                                                         \
+       "through the family's products and arrays",                                       \
+       {4, 0x1p-12},                                                                     \
+       &ProjectThroughSingle},                                                           \
+  {                                                                                      \
+    Slot::KMVec3UnprojectArray, "through the family's inverse and arrays", {4, 0x1p-12}, \
+        &UnprojectThroughSingle                                                          \
+  }
+
+constexpr DocumentedDifference kSseDifferences[] = {
+    KUBIK_SSE_SHARED_DIFFERENCES,
+    KUBIK_SSE_PROJECTION_DIFFERENCES,
+    {Slot::KMQuaternionInverse,
+     "single precision: values beyond its range, or not finite",
+     {},
+     &Unrelated},
+    {Slot::KMQuaternionInverse, "no zero test", {}, &QuaternionWithoutInverse},
+    {Slot::KMQuaternionSquadSetup,
+     "inverses through the SSE quaternion inverse: no zero test",
+     {},
+     &SquadInvertsWithoutGuard},
+};
+
+// The SSE2 set keeps the reference quaternion inverse.
+constexpr DocumentedDifference kSse2Differences[] = {KUBIK_SSE_SHARED_DIFFERENCES,
+                                                     KUBIK_SSE_PROJECTION_DIFFERENCES};
+
+#undef KUBIK_SSE_SHARED_DIFFERENCES
+#undef KUBIK_SSE_PROJECTION_DIFFERENCES
+#undef KUBIK_SSE_UNRELATED
+#undef KUBIK_SSE_CANCELS
 
 constexpr FamilyConformance kFamilies[] = {
     {"reference", kExact, {}},
