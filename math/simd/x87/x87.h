@@ -34,7 +34,16 @@ extern const ReciprocalSqrtSegment ReciprocalSqrtTable[kReciprocalSqrtEntries];
 // power of two built from the exponent; no refinement step.
 Working ReciprocalSqrtLookup(std::uint32_t bits);
 
-// The tuned operations, with the signatures of the slots they fill.
+// The tuned operations, with the signatures of the slots they fill. Each
+// loads its inputs once and stores only after every product is formed, so
+// the output may be the input record.
+KMVECTOR4* KMVec2Transform(KMVECTOR4* out, const KMVECTOR2* v, const KMMATRIX* m);
+KMVECTOR4* KMVec3Transform(KMVECTOR4* out, const KMVECTOR3* v, const KMMATRIX* m);
+KMVECTOR4* KMVec4Transform(KMVECTOR4* out, const KMVECTOR4* v, const KMMATRIX* m);
+KMVECTOR2* KMVec2TransformNormal(KMVECTOR2* out, const KMVECTOR2* v, const KMMATRIX* m);
+KMVECTOR3* KMVec3TransformNormal(KMVECTOR3* out, const KMVECTOR3* v, const KMMATRIX* m);
+// The 4-vector transform with the plane's signature: (a, b, c, d) as a row vector.
+KMPLANE* KMPlaneTransform(KMPLANE* out, const KMPLANE* plane, const KMMATRIX* m);
 KMMATRIX* KMMatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2);
 KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2);
 // Differs from the reference on purpose: the table's reciprocal square root,

@@ -20,6 +20,33 @@ Working ReciprocalSqrtLookup(std::uint32_t bits) {
 
 namespace {
 
+// Component j of the input times m, summed left to right over the rows that
+// take part: the first kRows rows, then the fourth row alone (w = 1) for a
+// point. A 2-vector point thus skips row 3 (z = 0).
+template <int kRows, bool kPoint>
+inline Working TransformedComponent(const Working (&v)[kRows], const KMMATRIX& m, int j) {
+  Working sum = v[0] * m.m[0][j];
+  for (int r = 1; r < kRows; ++r) sum += v[r] * m.m[r][j];
+  if constexpr (kPoint) sum += m.m[3][j];
+  return sum;
+}
+
+// Loads every input component, forms all kOut results, then stores them.
+template <int kRows, bool kPoint, int kOut, class Out, class In>
+inline Out* TransformRecord(Out* out, const In* in, const KMMATRIX* m) {
+  static_assert(sizeof(In) == kRows * sizeof(float) && sizeof(Out) == kOut * sizeof(float));
+  const float* components = reinterpret_cast<const float*>(in);
+  Working v[kRows];
+  for (int r = 0; r < kRows; ++r) v[r] = components[r];
+  float result[kOut];
+  for (int j = 0; j < kOut; ++j) {
+    result[j] = static_cast<float>(TransformedComponent<kRows, kPoint>(v, *m, j));
+  }
+  float* destination = reinterpret_cast<float*>(out);
+  for (int j = 0; j < kOut; ++j) destination[j] = result[j];
+  return out;
+}
+
 // Products 1 and 3 and products 2 and 4 form two independent chains.
 inline float PairedSum(const Working a[4], const Working b[4]) {
   return static_cast<float>((a[0] * b[0] + a[2] * b[2]) + (a[1] * b[1] + a[3] * b[3]));
@@ -50,6 +77,30 @@ void MultiplyByColumns(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2) {
 }
 
 }  // namespace
+
+KMVECTOR4* KMVec2Transform(KMVECTOR4* out, const KMVECTOR2* v, const KMMATRIX* m) {
+  return TransformRecord<2, true, 4>(out, v, m);
+}
+
+KMVECTOR4* KMVec3Transform(KMVECTOR4* out, const KMVECTOR3* v, const KMMATRIX* m) {
+  return TransformRecord<3, true, 4>(out, v, m);
+}
+
+KMVECTOR4* KMVec4Transform(KMVECTOR4* out, const KMVECTOR4* v, const KMMATRIX* m) {
+  return TransformRecord<4, false, 4>(out, v, m);
+}
+
+KMVECTOR2* KMVec2TransformNormal(KMVECTOR2* out, const KMVECTOR2* v, const KMMATRIX* m) {
+  return TransformRecord<2, false, 2>(out, v, m);
+}
+
+KMVECTOR3* KMVec3TransformNormal(KMVECTOR3* out, const KMVECTOR3* v, const KMMATRIX* m) {
+  return TransformRecord<3, false, 3>(out, v, m);
+}
+
+KMPLANE* KMPlaneTransform(KMPLANE* out, const KMPLANE* plane, const KMMATRIX* m) {
+  return TransformRecord<4, false, 4>(out, plane, m);
+}
 
 KMMATRIX* KMMatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2) {
   if (out == m2) {
@@ -107,9 +158,16 @@ KMVECTOR3* KMVec3Normalize(KMVECTOR3* out, const KMVECTOR3* v) {
 }  // namespace x87
 
 void InstallX87TunedSet(OperationTable& table) {
+  table.Set<Slot::KMVec2Transform>(&x87::KMVec2Transform);
+  table.Set<Slot::KMVec3Transform>(&x87::KMVec3Transform);
+  table.Set<Slot::KMVec4Transform>(&x87::KMVec4Transform);
   table.Set<Slot::KMMatrixMultiply>(&x87::KMMatrixMultiply);
   table.Set<Slot::KMMatrixMultiplyTranspose>(&x87::KMMatrixMultiplyTranspose);
+  table.Set<Slot::KMVec2TransformNormal>(&x87::KMVec2TransformNormal);
+  table.Set<Slot::KMVec3TransformNormal>(&x87::KMVec3TransformNormal);
   table.Set<Slot::KMVec3Normalize>(&x87::KMVec3Normalize);
+  // The plane goes through the 4-vector transform's body.
+  table.Set<Slot::KMPlaneTransform>(&x87::KMPlaneTransform);
 }
 
 }  // namespace kubik

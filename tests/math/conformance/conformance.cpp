@@ -61,26 +61,27 @@ constexpr const void* TypeOf() {
 // Inputs an output may share storage with beyond those of its own record
 // type: the vector transforms read the whole input before they store.
 struct ExtraAlias {
-  unsigned slot;
+  Slot slot;
   unsigned parameter;
 };
 constexpr ExtraAlias kExtraAliases[] = {
-    {0, 1},  // KMVec2Transform: the KMVECTOR4 result over its KMVECTOR2 input
-    {1, 1},  // KMVec3Transform: the KMVECTOR4 result over its KMVECTOR3 input
+    {Slot::KMVec2Transform, 1},         // the KMVECTOR4 result over its KMVECTOR2 input
+    {Slot::KMVec3Transform, 1},         // the KMVECTOR4 result over its KMVECTOR3 input
+    {Slot::KMPlaneFromPointNormal, 2},  // the plane over the normal (not the point)
 };
 
 // Pointer parameters that may be null (a missing factor or an unwanted output).
 struct Optional {
-  unsigned slot;
+  Slot slot;
   std::initializer_list<unsigned> parameters;
 };
 const Optional kOptional[] = {
-    {18, {1}},                 // KMMatrixInverse: the determinant
-    {23, {1, 2}},              // KMQuaternionToAxisAngle: axis, angle
-    {39, {1, 2, 3, 4, 5, 6}},  // KMMatrixTransformation: every factor
-    {41, {2, 3, 4}},           // KMMatrixAffineTransformation: centre, rotation, translation
-    {71, {1, 3, 4, 6}},        // KMMatrixTransformation2D: centres, scaling, translation
-    {72, {2, 4}},              // KMMatrixAffineTransformation2D: centre, translation
+    {Slot::KMMatrixInverse, {1}},                        // the determinant
+    {Slot::KMQuaternionToAxisAngle, {1, 2}},             // axis, angle
+    {Slot::KMMatrixTransformation, {1, 2, 3, 4, 5, 6}},  // every factor
+    {Slot::KMMatrixAffineTransformation, {2, 3, 4}},     // centre, rotation, translation
+    {Slot::KMMatrixTransformation2D, {1, 3, 4, 6}},      // centres, scaling, translation
+    {Slot::KMMatrixAffineTransformation2D, {2, 4}},      // centre, translation
 };
 
 // ---- Values ------------------------------------------------------------------
@@ -139,7 +140,7 @@ bool Contains(const std::vector<unsigned>& indices, std::size_t i) {
 }
 
 bool SameBits(const std::vector<float>& a, const float* b) {
-  return std::memcmp(a.data(), b, a.size() * sizeof(float)) == 0;
+  return a.empty() || std::memcmp(a.data(), b, a.size() * sizeof(float)) == 0;
 }
 
 // ---- One signature -----------------------------------------------------------
@@ -164,12 +165,12 @@ class SignatureCases<R (*)(P...)> final : public SlotCases {
       if (kKinds[i] != Kind::kInput || output_ == kCount) continue;
       bool extra = false;
       for (const ExtraAlias& alias : kExtraAliases) {
-        extra = extra || (alias.slot == slot && alias.parameter == i);
+        extra = extra || (static_cast<unsigned>(alias.slot) == slot && alias.parameter == i);
       }
       if (kTypes[i] == kTypes[output_] || extra) aliasable_.push_back(static_cast<unsigned>(i));
     }
     for (const Optional& optional : kOptional) {
-      if (optional.slot == slot) optional_.assign(optional.parameters);
+      if (static_cast<unsigned>(optional.slot) == slot) optional_.assign(optional.parameters);
     }
   }
 
@@ -332,6 +333,142 @@ class SignatureCases<R (*)(P...)> final : public SlotCases {
   std::vector<unsigned> optional_;
 };
 
+// ---- Strided arrays ------------------------------------------------------------
+// (out, out stride, in, in stride, matrix, count): the layout (count and the
+// two strides) is part of the case, stored in the integer parameters' values.
+
+template <class Out, class In>
+class SignatureCases<Out* (*)(Out*, std::uint32_t, const In*, std::uint32_t, const KMMATRIX*,
+                              std::uint32_t)>
+    final : public SlotCases {
+  using Function = Out* (*)(Out*, std::uint32_t, const In*, std::uint32_t, const KMMATRIX*,
+                            std::uint32_t);
+  static constexpr std::size_t kOutFloats = sizeof(Out) / sizeof(float);
+  static constexpr std::size_t kInFloats = sizeof(In) / sizeof(float);
+  static constexpr std::size_t kMatrixFloats = 16;
+  enum : std::size_t { kOut, kOutStride, kIn, kInStride, kMatrix, kCount, kParameters };
+
+  struct Layout {
+    std::uint32_t count, out_stride, in_stride;  // strides in floats
+  };
+
+ public:
+  SignatureCases(unsigned, Function (*get)(const OperationTable&)) : get_(get) {}
+
+  std::vector<Case> EdgeCases() const override {
+    std::vector<Case> cases;
+    const std::uint32_t tight_out = kOutFloats, tight_in = kInFloats;
+    cases.push_back(
+        Make("no elements", {0, tight_out, tight_in}, OrdinaryPattern(), OrdinaryPattern()));
+    cases.push_back(
+        Make("input stride 0", {4, tight_out, 0}, OrdinaryPattern(), OrdinaryPattern()));
+    cases.push_back(
+        Make("output stride 0", {4, 0, tight_in}, OrdinaryPattern(), OrdinaryPattern()));
+    for (const Pattern& pattern : kPatterns) {
+      cases.push_back(Make(std::string("elements ") + pattern.name, {3, tight_out + 1, tight_in},
+                           pattern, OrdinaryPattern()));
+      cases.push_back(Make(std::string("matrix ") + pattern.name, {3, tight_out, tight_in + 2},
+                           OrdinaryPattern(), pattern));
+    }
+    return cases;
+  }
+
+  Case RandomCase(std::mt19937& random) const override {
+    std::uniform_int_distribution<std::uint32_t> count(1, 9), padding(0, 3);
+    const Layout layout{count(random), static_cast<std::uint32_t>(kOutFloats) + padding(random),
+                        static_cast<std::uint32_t>(kInFloats) + padding(random)};
+    Case c = Make("random", layout, OrdinaryPattern(), OrdinaryPattern());
+    c.values[kIn] = RandomValues(InputFloats(layout), random);
+    c.values[kMatrix] = RandomValues(kMatrixFloats, random);
+    return c;
+  }
+
+  // In place: the output over the input, with the same base and stride.
+  std::vector<Case> Variants(const Case& base) const override {
+    Layout layout = LayoutOf(base);
+    if (layout.count == 0 || layout.in_stride == 0 || layout.out_stride == 0) return {};
+    layout.in_stride = layout.out_stride =
+        std::max({layout.in_stride, layout.out_stride, static_cast<std::uint32_t>(kOutFloats)});
+    Case c =
+        Make(base.label + ", transformed in place", layout, OrdinaryPattern(), OrdinaryPattern());
+    for (std::size_t i = 0; i < c.values[kIn].size(); ++i) {
+      c.values[kIn][i] = base.values[kIn][i % base.values[kIn].size()];
+    }
+    c.values[kMatrix] = base.values[kMatrix];
+    c.aliased = {static_cast<unsigned>(kIn)};
+    return {c};
+  }
+
+  Outcome Run(const OperationTable& table, const Case& c) const override {
+    const Layout layout = LayoutOf(c);
+    const bool in_place = !c.aliased.empty();
+    std::vector<float> input = c.values[kIn];
+    std::vector<float> output(std::max<std::size_t>(OutputFloats(layout), 1),
+                              std::bit_cast<float>(kUnwritten));
+    if (in_place) {
+      output.resize(std::max(output.size(), input.size()), std::bit_cast<float>(kUnwritten));
+      std::copy(input.begin(), input.end(), output.begin());
+    }
+    std::vector<float> matrix = c.values[kMatrix];
+    Out* out = reinterpret_cast<Out*>(output.data());
+    const In* in = in_place ? reinterpret_cast<const In*>(output.data())
+                            : reinterpret_cast<const In*>(input.data());
+
+    ProcessOperationTable().CopyFrom(table);
+    Out* result = get_(table)(out, layout.out_stride * 4, in, layout.in_stride * 4,
+                              reinterpret_cast<const KMMATRIX*>(matrix.data()), layout.count);
+
+    // The whole output block, padding included: nothing may land between elements.
+    Outcome outcome;
+    outcome.outputs = output;
+    outcome.returned = result == out ? 0 : result == nullptr ? -1 : -3;
+    outcome.inputs_intact = SameBits(c.values[kMatrix], matrix.data()) &&
+                            (in_place || SameBits(c.values[kIn], input.data()));
+    return outcome;
+  }
+
+  std::vector<float> Inputs(const Case& c) const override {
+    std::vector<float> inputs = c.values[kIn];
+    inputs.insert(inputs.end(), c.values[kMatrix].begin(), c.values[kMatrix].end());
+    return inputs;
+  }
+
+ private:
+  static std::size_t InputFloats(const Layout& layout) {
+    return layout.count == 0 ? 0 : (layout.count - 1) * layout.in_stride + kInFloats;
+  }
+  static std::size_t OutputFloats(const Layout& layout) {
+    return layout.count == 0 ? 0 : (layout.count - 1) * layout.out_stride + kOutFloats;
+  }
+  static Layout LayoutOf(const Case& c) {
+    return {static_cast<std::uint32_t>(c.values[kCount][0]),
+            static_cast<std::uint32_t>(c.values[kOutStride][0]),
+            static_cast<std::uint32_t>(c.values[kInStride][0])};
+  }
+
+  Case Make(std::string label, Layout layout, const Pattern& elements,
+            const Pattern& matrix) const {
+    Case c;
+    c.label = std::move(label) + " (" + std::to_string(layout.count) + " elements, strides " +
+              std::to_string(layout.out_stride * 4) + "/" + std::to_string(layout.in_stride * 4) +
+              ")";
+    c.values.resize(kParameters);
+    c.values[kCount] = {static_cast<float>(layout.count)};
+    c.values[kOutStride] = {static_cast<float>(layout.out_stride)};
+    c.values[kInStride] = {static_cast<float>(layout.in_stride)};
+    c.values[kIn].resize(InputFloats(layout));
+    // Each element in the pattern; the padding between elements in the ramp.
+    for (std::size_t i = 0; i < c.values[kIn].size(); ++i) {
+      const std::size_t offset = layout.in_stride ? i % layout.in_stride : i;
+      c.values[kIn][i] = offset < kInFloats ? elements.value(offset) : OrdinaryPattern().value(i);
+    }
+    c.values[kMatrix] = Fill(kMatrixFloats, matrix);
+    return c;
+  }
+
+  Function (*get_)(const OperationTable&);
+};
+
 template <Slot S>
 typename SlotTraits<S>::Function GetSlot(const OperationTable& table) {
   return table.Get<S>();
@@ -364,11 +501,15 @@ void Include(SlotExpectation& expectation, unsigned slot, const FamilyConformanc
   expectation.tolerance.ulps = std::max(expectation.tolerance.ulps, family.tolerance.ulps);
   expectation.tolerance.record_relative =
       std::max(expectation.tolerance.record_relative, family.tolerance.record_relative);
+  expectation.tolerance.input_relative =
+      std::max(expectation.tolerance.input_relative, family.tolerance.input_relative);
   for (const DocumentedDifference& difference : family.differences) {
     if (static_cast<unsigned>(difference.slot) != slot) continue;
     expectation.tolerance.ulps = std::max(expectation.tolerance.ulps, difference.tolerance.ulps);
     expectation.tolerance.record_relative =
         std::max(expectation.tolerance.record_relative, difference.tolerance.record_relative);
+    expectation.tolerance.input_relative =
+        std::max(expectation.tolerance.input_relative, difference.tolerance.input_relative);
     if (difference.skip) expectation.skips.push_back(difference.skip);
   }
 }
@@ -391,15 +532,19 @@ SlotExpectation ExpectationFor(unsigned slot, const OperationTable& candidate,
 
 }  // namespace
 
-std::string Compare(const Outcome& want, const Outcome& got, const Tolerance& tolerance) {
+std::string Compare(const Outcome& want, const Outcome& got, const Tolerance& tolerance,
+                    std::span<const float> inputs) {
   if (!got.inputs_intact) return "an input record was written";
   if (want.returned != got.returned) {
     return "returned parameter " + std::to_string(got.returned) + ", reference returned " +
            std::to_string(want.returned);
   }
-  double scale = 0;
+  double scale = 0, input_scale = 0;
   for (float w : want.outputs) {
     if (std::isfinite(w)) scale = std::max(scale, static_cast<double>(std::fabs(w)));
+  }
+  for (float x : inputs) {
+    if (std::isfinite(x)) input_scale = std::max(input_scale, static_cast<double>(std::fabs(x)));
   }
   for (std::size_t i = 0; i < want.outputs.size(); ++i) {
     const float w = want.outputs[i], g = got.outputs[i];
@@ -410,7 +555,8 @@ std::string Compare(const Outcome& want, const Outcome& got, const Tolerance& to
     if (std::isnan(w) && std::isnan(g) && !unwritten) continue;
     if (std::isfinite(w) && std::isfinite(g)) {
       const double allowed = tolerance.ulps * Ulp(std::max(std::fabs(w), std::fabs(g))) +
-                             tolerance.record_relative * scale;
+                             tolerance.record_relative * scale +
+                             tolerance.input_relative * input_scale;
       if (std::fabs(static_cast<double>(g) - w) <= allowed) continue;
     }
     return "output " + std::to_string(i) + ": " + Describe(g) + ", reference " + Describe(w);
@@ -458,7 +604,7 @@ SlotReport CheckSlot(unsigned slot, const OperationTable& candidate,
     ++report.cases;
     const Outcome want = cases.Run(ReferenceTable(), c);
     const Outcome got = cases.Run(candidate, c);
-    const std::string mismatch = Compare(want, got, expectation.tolerance);
+    const std::string mismatch = Compare(want, got, expectation.tolerance, inputs);
     if (mismatch.empty()) continue;
     if (report.failures++ == 0) {
       std::ostringstream text;

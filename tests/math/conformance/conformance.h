@@ -21,11 +21,14 @@ namespace kubik::conformance {
 
 // An output float passes when it equals the reference bit for bit, both are
 // NaN, or both are finite and |got - want| <= ulps * ulp(max(|got|, |want|))
-// + record_relative * (largest finite magnitude in the reference outputs).
-// The second term allows for cancellation in one component of a record.
+// + record_relative * (largest finite magnitude in the reference outputs)
+// + input_relative * (largest finite magnitude in the inputs). The second
+// term allows for cancellation in one component of a record, the third for
+// an output formed by cancellation of terms as large as the inputs.
 struct Tolerance {
   double ulps = 0;
   double record_relative = 0;
+  double input_relative = 0;
 };
 
 // Every input float of a case (records and float arguments, in parameter
@@ -105,6 +108,7 @@ SlotReport CheckSlot(unsigned slot, const OperationTable& candidate,
                      const FamilyConformance& expectation, std::uint32_t seed = 1);
 
 // The mismatch between two outcomes, or empty when they agree.
-std::string Compare(const Outcome& want, const Outcome& got, const Tolerance& tolerance);
+std::string Compare(const Outcome& want, const Outcome& got, const Tolerance& tolerance,
+                    std::span<const float> inputs);
 
 }  // namespace kubik::conformance

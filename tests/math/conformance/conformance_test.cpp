@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct FamilySlot {
   const ImplementationFamily* family;
   unsigned slot;
 };
+
+void PrintTo(const FamilySlot& value, std::ostream* out) {
+  *out << value.family->name << " " << kubik::SlotName(value.slot);
+}
 
 std::vector<FamilySlot> EveryFamilyAndSlot() {
   std::vector<FamilySlot> all;

@@ -44,6 +44,18 @@ bool OutsideTheTablePath(std::span<const float> v) {
   return NearUnitLength(v) || BelowSmallestNormal(v) || NotFinite(v);
 }
 
+// KMPlaneFromPoints normalises the normal of its three points.
+bool PlaneNormalOutsideTheTablePath(std::span<const float> p) {
+  const double ax = p[0] - static_cast<double>(p[3]), ay = p[1] - static_cast<double>(p[4]),
+               az = p[2] - static_cast<double>(p[5]);
+  const double bx = p[0] - static_cast<double>(p[6]), by = p[1] - static_cast<double>(p[7]),
+               bz = p[2] - static_cast<double>(p[8]);
+  const float normal[3] = {static_cast<float>(ay * bz - az * by),
+                           static_cast<float>(az * bx - bz * ax),
+                           static_cast<float>(by * ax - bx * ay)};
+  return OutsideTheTablePath(normal);
+}
+
 constexpr DocumentedDifference kX87Differences[] = {
     {Slot::KMVec3Normalize,
      "1/sqrt(L) read from the 512-segment table: up to 1.5e-6 relative",
@@ -71,6 +83,11 @@ constexpr DocumentedDifference kX87Differences[] = {
      "axis normalised through KMVec3Normalize: its table error and thresholds",
      {2, 4e-6},
      &OutsideTheTablePath},
+    // d = -(n . V1) inherits the normal's error scaled by the point.
+    {Slot::KMPlaneFromPoints,
+     "normal normalised through KMVec3Normalize: its table error and thresholds",
+     {2, 4e-6, 4e-6},
+     &PlaneNormalOutsideTheTablePath},
 };
 
 constexpr FamilyConformance kFamilies[] = {

@@ -99,6 +99,104 @@ TEST(X87MatrixMultiplyTranspose, IsTheTunedProductTransposedForEveryAliasing) {
   }
 }
 
+// ---- Transforms ------------------------------------------------------------------
+
+KMMATRIX Identity() {
+  KMMATRIX m{};
+  m._11 = m._22 = m._33 = m._44 = 1.0f;
+  return m;
+}
+
+// Left to right at 64 bits: 2^70 + 1 loses the 1 before -2^70 cancels it,
+// so the first column sums to 0 + 0.5, not to the exact 1.5.
+TEST(X87Transforms, SumLeftToRight) {
+  KMMATRIX m = Identity();
+  m._11 = 0x1p35f, m._21 = 1.0f, m._31 = -0x1p35f, m._41 = 0.5f, m._12 = 0.0f;
+  const KMVECTOR3 v(0x1p35f, 1.0f, 0x1p35f);
+  KMVECTOR4 out;
+  EXPECT_EQ(kubik::x87::KMVec3Transform(&out, &v, &m), &out);
+  EXPECT_EQ(out.x, 0.5f);
+  const KMVECTOR4 v4(0x1p35f, 1.0f, 0x1p35f, 1.0f);
+  kubik::x87::KMVec4Transform(&out, &v4, &m);
+  EXPECT_EQ(out.x, 0.5f);
+  // Without the point's fourth row the sum is just 0.
+  KMVECTOR3 direction;
+  kubik::x87::KMVec3TransformNormal(&direction, &v, &m);
+  EXPECT_EQ(direction.x, 0.0f);
+}
+
+TEST(X87Transforms, TakeTheDocumentedRows) {
+  KMMATRIX m;
+  for (int i = 0; i < 16; ++i) (&m._11)[i] = static_cast<float>(i + 1);
+  const KMVECTOR2 v2(2, 3);
+  KMVECTOR4 out4;
+  kubik::x87::KMVec2Transform(&out4, &v2, &m);  // (2, 3, 0, 1)
+  EXPECT_EQ(out4.x, 2 * 1 + 3 * 5 + 13);
+  EXPECT_EQ(out4.w, 2 * 4 + 3 * 8 + 16);
+  KMVECTOR2 out2;
+  kubik::x87::KMVec2TransformNormal(&out2, &v2, &m);  // (2, 3, 0, 0)
+  EXPECT_EQ(out2.x, 2 * 1 + 3 * 5);
+  EXPECT_EQ(out2.y, 2 * 2 + 3 * 6);
+  const KMVECTOR3 v3(2, 3, 4);
+  kubik::x87::KMVec3Transform(&out4, &v3, &m);  // (2, 3, 4, 1)
+  EXPECT_EQ(out4.z, 2 * 3 + 3 * 7 + 4 * 11 + 15);
+  KMVECTOR3 out3;
+  kubik::x87::KMVec3TransformNormal(&out3, &v3, &m);  // (2, 3, 4, 0)
+  EXPECT_EQ(out3.z, 2 * 3 + 3 * 7 + 4 * 11);
+}
+
+// Every input component is loaded before the first store.
+TEST(X87Transforms, OutputMayBeTheInput) {
+  std::mt19937 random(17);
+  const KMMATRIX m = RandomMatrix(random);
+  const KMVECTOR4 v(1.5f, -2.25f, 3.0f, 0.75f);
+
+  KMVECTOR4 separate, in_place = v;
+  kubik::x87::KMVec4Transform(&separate, &v, &m);
+  kubik::x87::KMVec4Transform(&in_place, &in_place, &m);
+  EXPECT_EQ(std::memcmp(&in_place, &separate, sizeof separate), 0);
+
+  // The 4-component result over its 3- and 2-component input.
+  KMVECTOR4 storage = v;
+  const KMVECTOR3 v3(v.x, v.y, v.z);
+  kubik::x87::KMVec3Transform(&separate, &v3, &m);
+  kubik::x87::KMVec3Transform(&storage, reinterpret_cast<const KMVECTOR3*>(&storage), &m);
+  EXPECT_EQ(std::memcmp(&storage, &separate, sizeof separate), 0);
+  storage = v;
+  const KMVECTOR2 v2(v.x, v.y);
+  kubik::x87::KMVec2Transform(&separate, &v2, &m);
+  kubik::x87::KMVec2Transform(&storage, reinterpret_cast<const KMVECTOR2*>(&storage), &m);
+  EXPECT_EQ(std::memcmp(&storage, &separate, sizeof separate), 0);
+
+  KMVECTOR3 normal3 = v3, separate3;
+  kubik::x87::KMVec3TransformNormal(&separate3, &v3, &m);
+  kubik::x87::KMVec3TransformNormal(&normal3, &normal3, &m);
+  EXPECT_EQ(std::memcmp(&normal3, &separate3, sizeof separate3), 0);
+  KMVECTOR2 normal2 = v2, separate2;
+  kubik::x87::KMVec2TransformNormal(&separate2, &v2, &m);
+  kubik::x87::KMVec2TransformNormal(&normal2, &normal2, &m);
+  EXPECT_EQ(std::memcmp(&normal2, &separate2, sizeof separate2), 0);
+}
+
+// Slot 34 transforms the plane exactly as slot 2 transforms a 4-vector.
+TEST(X87Transforms, PlaneTransformIsTheFourVectorTransform) {
+  std::mt19937 random(19);
+  OperationTable table;
+  table.CopyFrom(kubik::ReferenceTable());
+  kubik::InstallX87TunedSet(table);
+  for (int n = 0; n < 100; ++n) {
+    const KMMATRIX m = RandomMatrix(random);
+    const KMMATRIX p = RandomMatrix(random);
+    const KMPLANE plane(p._11, p._12, p._13, p._14);
+    const KMVECTOR4 as_vector(p._11, p._12, p._13, p._14);
+    KMPLANE transformed_plane;
+    KMVECTOR4 transformed_vector;
+    table.Get<Slot::KMPlaneTransform>()(&transformed_plane, &plane, &m);
+    table.Get<Slot::KMVec4Transform>()(&transformed_vector, &as_vector, &m);
+    ASSERT_EQ(std::memcmp(&transformed_plane, &transformed_vector, sizeof plane), 0);
+  }
+}
+
 // ---- The tuned normalise -------------------------------------------------------
 
 KMVECTOR3 TunedNormalize(KMVECTOR3 v) {
@@ -188,10 +286,23 @@ TEST(X87Vec3Normalize, InPlaceEqualsSeparateOutput) {
   }
 }
 
-TEST(InstallX87TunedSet, FillsTheTunedSlotsAndLeavesTheOthers) {
+TEST(InstallX87TunedSet, FillsTheNineTunedSlotsAndLeavesTheOthers) {
   OperationTable table;
   table.CopyFrom(kubik::ReferenceTable());
   kubik::InstallX87TunedSet(table);
+  unsigned replaced = 0;
+  for (unsigned slot = 0; slot < kubik::kSlotCount; ++slot) {
+    if (kubik::IsListedSlot(slot)) {
+      replaced += table.Address(slot) != kubik::ReferenceTable().Address(slot);
+    }
+  }
+  EXPECT_EQ(replaced, 9u);
+  EXPECT_EQ(table.Get<Slot::KMVec2Transform>(), &kubik::x87::KMVec2Transform);
+  EXPECT_EQ(table.Get<Slot::KMVec3Transform>(), &kubik::x87::KMVec3Transform);
+  EXPECT_EQ(table.Get<Slot::KMVec4Transform>(), &kubik::x87::KMVec4Transform);
+  EXPECT_EQ(table.Get<Slot::KMVec2TransformNormal>(), &kubik::x87::KMVec2TransformNormal);
+  EXPECT_EQ(table.Get<Slot::KMVec3TransformNormal>(), &kubik::x87::KMVec3TransformNormal);
+  EXPECT_EQ(table.Get<Slot::KMPlaneTransform>(), &kubik::x87::KMPlaneTransform);
   EXPECT_EQ(table.Get<Slot::KMMatrixMultiply>(), &kubik::x87::KMMatrixMultiply);
   EXPECT_EQ(table.Get<Slot::KMMatrixMultiplyTranspose>(), &kubik::x87::KMMatrixMultiplyTranspose);
   EXPECT_EQ(table.Get<Slot::KMVec3Normalize>(), &kubik::x87::KMVec3Normalize);
