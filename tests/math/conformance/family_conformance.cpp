@@ -90,11 +90,38 @@ constexpr DocumentedDifference kX87Differences[] = {
      &PlaneNormalOutsideTheTablePath},
 };
 
+// The batch operations of the SSE and SSE2 families.
+bool AnyNegativeZero(std::span<const float> inputs) {
+  for (float f : inputs) {
+    if (f == 0.0f && std::signbit(f)) return true;
+  }
+  return false;
+}
+
+constexpr Tolerance kRefinedReciprocal{8, 0x1p-21};
+
+constexpr DocumentedDifference kSseBatchDifferences[] = {
+    {Slot::KMVec2TransformCoordArray,
+     "blocks of four divide by w through the refined reciprocal estimate", kRefinedReciprocal},
+    {Slot::KMVec3TransformCoordArray,
+     "blocks of four divide by w through the refined reciprocal estimate", kRefinedReciprocal},
+    {Slot::SkinnedMeshBlend,
+     "positions divide by w through the refined reciprocal estimate, also when w is 1",
+     kRefinedReciprocal},
+    {Slot::SkinnedMeshBlend,
+     "an influence entry of -0.0 ends the run instead of counting as bone 0 with weight 0",
+     {},
+     &AnyNegativeZero},
+    {Slot::NPatchTessellate,
+     "control net and basis in single precision: cancellation in the edge points",
+     {8, 0x1p-20}},
+};
+
 constexpr FamilyConformance kFamilies[] = {
     {"reference", kExact, {}},
     {"x87", kX87, kX87Differences},
-    {"sse", kSinglePrecision, {}, "x87"},
-    {"sse2", kSinglePrecision, {}, "x87"},
+    {"sse", kSinglePrecision, kSseBatchDifferences, "x87"},
+    {"sse2", kSinglePrecision, kSseBatchDifferences, "x87"},
     {"3dnow", kSinglePrecision, {}, "x87"},
 };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "tests/math/pipeline/pipeline_family.h"
@@ -244,6 +245,34 @@ TEST_P(Skinning, LimitsBeyondTheContractAreHandledSafely) {
   EXPECT_EQ(reinterpret_cast<char*>(destinations[64]),
             reinterpret_cast<char*>(&normals_out[64]) + kStride);
   EXPECT_EQ(destinations[65], &normals_out[65]);
+}
+
+TEST_P(Skinning, AlignedAndUnalignedMatrixArraysGiveIdenticalResults) {
+  // Two bones with w = 2, copied to a 16-byte boundary and 4 bytes past one.
+  struct alignas(16) Storage {
+    float floats[2 * 16 * 2 + 4];
+  };
+  Storage positions{}, normals{};
+  KMMATRIX bones[2] = {RotationZ(0.3f), Translation(1, 2, 3)};
+  bones[0]._44 = bones[1]._44 = 2;
+  for (Storage* s : {&positions, &normals}) {
+    std::memcpy(s->floats, bones, sizeof bones);
+    std::memcpy(s->floats + 2 * 16 + 1, bones, sizeof bones);
+  }
+  const auto* aligned_p = reinterpret_cast<const KMMATRIX*>(positions.floats);
+  const auto* unaligned_p = reinterpret_cast<const KMMATRIX*>(positions.floats + 2 * 16 + 1);
+  const auto* aligned_n = reinterpret_cast<const KMMATRIX*>(normals.floats);
+  const auto* unaligned_n = reinterpret_cast<const KMMATRIX*>(normals.floats + 2 * 16 + 1);
+  const std::vector<Vertex> in = {{{0.5f, -1.5f, 2}, {0.6f, 0, 0.8f}, {}}};
+  const float influences[] = {0.25f, 3.75f, -1.0f};
+  std::vector<Vertex> want(1), got(1);
+  BlendWithNormal(aligned_p, aligned_n, in, want, influences);
+  const std::pair<const KMMATRIX*, const KMMATRIX*> variants[] = {
+      {unaligned_p, unaligned_n}, {aligned_p, unaligned_n}, {unaligned_p, aligned_n}};
+  for (const auto& [p, n] : variants) {
+    BlendWithNormal(p, n, in, got, influences);
+    EXPECT_EQ(std::memcmp(&got[0], &want[0], 24), 0);
+  }
 }
 
 // Random batches: every family against the reference, with matrices whose
