@@ -30,8 +30,10 @@ inline __m128 PackedHalfToFloat4(__m64 h) {
   const __m64 scale_hi = _mm_or_si64(
       _mm_slli_pi32(_mm_add_pi32(_mm_unpackhi_pi16(e_clamped, _mm_setzero_si64()), bias), 13),
       _mm_unpackhi_pi16(_mm_setzero_si64(), sign));
+  // Read back with loads of the stores' own size, which the processor
+  // forwards from its store buffer; one 16-byte load would have to wait.
   alignas(16) __m64 scratch[2] = {scale_lo, scale_hi};
-  const __m128 scale = _mm_load_ps(reinterpret_cast<const float*>(scratch));
+  const __m128 scale = _mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), &scratch[0]), &scratch[1]);
   // m is at most 0x07ff, so the signed conversion is exact; so is the product.
   return _mm_mul_ps(_mm_cvtpi16_ps(m), scale);
 }
