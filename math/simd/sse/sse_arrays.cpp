@@ -3,10 +3,12 @@
 // matrix element broadcast once per call; the rest, and short arrays, go one
 // at a time through the single transforms.
 #include <cstdint>
+#include <cstring>
 
 #include "math/simd/sse/sse_batch.h"
 #include "math/simd/sse/sse_common.h"
 #include "math/simd/sse/sse_ops.h"
+#include "math/simd/sse/sse_unaligned.h"
 
 namespace kubik::sse {
 namespace {
@@ -61,9 +63,9 @@ Soa LoadBlock(const void* in, std::uint32_t stride) {
     s.y = _mm_shuffle_ps(a, b, KUBIK_LANES(1, 3, 1, 3));
     if constexpr (N == 3) {
       const __m128 z01 =
-          _mm_unpacklo_ps(_mm_load_ss(At(in, stride, 0) + 2), _mm_load_ss(At(in, stride, 1) + 2));
+          _mm_unpacklo_ps(LoadFloatAt(At(in, stride, 0) + 2), LoadFloatAt(At(in, stride, 1) + 2));
       const __m128 z23 =
-          _mm_unpacklo_ps(_mm_load_ss(At(in, stride, 2) + 2), _mm_load_ss(At(in, stride, 3) + 2));
+          _mm_unpacklo_ps(LoadFloatAt(At(in, stride, 2) + 2), LoadFloatAt(At(in, stride, 3) + 2));
       s.z = _mm_movelh_ps(z01, z23);
     }
   }
@@ -103,10 +105,10 @@ inline void StoreNarrow(void* out, std::uint32_t stride, const Soa& r) {
   _mm_storel_pi(reinterpret_cast<__m64*>(At(out, stride, 2)), xy23);
   _mm_storeh_pi(reinterpret_cast<__m64*>(At(out, stride, 3)), xy23);
   if constexpr (N == 3) {
-    _mm_store_ss(At(out, stride, 0) + 2, r.z);
-    _mm_store_ss(At(out, stride, 1) + 2, Broadcast<1>(r.z));
-    _mm_store_ss(At(out, stride, 2) + 2, _mm_movehl_ps(r.z, r.z));
-    _mm_store_ss(At(out, stride, 3) + 2, Broadcast<3>(r.z));
+    StoreFloatAt(At(out, stride, 0) + 2, r.z);
+    StoreFloatAt(At(out, stride, 1) + 2, Broadcast<1>(r.z));
+    StoreFloatAt(At(out, stride, 2) + 2, _mm_movehl_ps(r.z, r.z));
+    StoreFloatAt(At(out, stride, 3) + 2, Broadcast<3>(r.z));
   }
 }
 
@@ -148,9 +150,14 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const In* v, std::uint32
       TransformBlock<N, F>(At(out, out_stride, i), out_stride, At(v, v_stride, i), v_stride, b);
     }
   }
+  // Through local copies: an element of an odd stride is no valid record
+  // address for the single transforms. Exactly the element's bytes move.
   for (; i < n; ++i) {
-    Single(reinterpret_cast<Out*>(At(out, out_stride, i)),
-           reinterpret_cast<const In*>(At(v, v_stride, i)), m);
+    In element;
+    Out result;
+    std::memcpy(&element, At(v, v_stride, i), sizeof element);
+    Single(&result, &element, m);
+    std::memcpy(At(out, out_stride, i), &result, sizeof result);
   }
   return out;
 }

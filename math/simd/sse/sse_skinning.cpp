@@ -9,26 +9,19 @@
 #include "math/pipeline/pipeline.h"
 #include "math/simd/sse/sse_batch.h"
 #include "math/simd/sse/sse_common.h"
+#include "math/simd/sse/sse_unaligned.h"
 
 namespace kubik::sse {
 namespace {
 
-// Stream pointers move by bytes and are used as float addresses only, so a
-// stride that is not a multiple of 4 is no concern of theirs.
+// Stream pointers move by bytes; the records are read and written through
+// byte-address loads and stores, so any stride works.
 inline const KMVECTOR3* Advanced(const KMVECTOR3* p, std::uint32_t bytes) {
   return reinterpret_cast<const KMVECTOR3*>(reinterpret_cast<const char*>(p) + bytes);
 }
 
 inline KMVECTOR3* Advanced(KMVECTOR3* p, std::uint32_t bytes) {
   return reinterpret_cast<KMVECTOR3*>(reinterpret_cast<char*>(p) + bytes);
-}
-
-inline const float* Floats(const KMVECTOR3* p) {
-  return reinterpret_cast<const float*>(p);
-}
-
-inline float* Floats(KMVECTOR3* p) {
-  return reinterpret_cast<float*>(p);
 }
 
 // The bone of an entry, or -1 when the entry ends the run. Beyond the sign
@@ -52,11 +45,11 @@ void BlendLoop(const KMMATRIX* position_matrices, const KMMATRIX* normal_matrice
   for (std::uint32_t vertex = 0; vertex < vertex_count; ++vertex) {
     __m128 position = _mm_setzero_ps();
     for (std::uint32_t i = 0; i < streams; ++i) normals[i] = _mm_setzero_ps();
-    const __m128 p = LoadVector3(reinterpret_cast<const float*>(source));
+    const __m128 p = LoadVector3At(source);
     const __m128 px = Broadcast<0>(p), py = Broadcast<1>(p), pz = Broadcast<2>(p);
     // The one stream's source normal is read once per vertex.
     __m128 n0 = _mm_setzero_ps();
-    if (kOneStream) n0 = LoadVector3(Floats(source_normals[0]));
+    if (kOneStream) n0 = LoadVector3At(source_normals[0]);
 
     for (;; ++influences) {
       const float entry = *influences;
@@ -73,7 +66,7 @@ void BlendLoop(const KMMATRIX* position_matrices, const KMMATRIX* normal_matrice
       if (streams == 0) continue;
       const Rows q = LoadRows<kAligned>(&normal_matrices[bone]);
       for (std::uint32_t i = 0; i < streams; ++i) {
-        const __m128 n = kOneStream ? n0 : LoadVector3(Floats(source_normals[i]));
+        const __m128 n = kOneStream ? n0 : LoadVector3At(source_normals[i]);
         const __m128 t = _mm_add_ps(
             _mm_add_ps(_mm_mul_ps(Broadcast<0>(n), q.r1), _mm_mul_ps(Broadcast<1>(n), q.r2)),
             _mm_mul_ps(Broadcast<2>(n), q.r3));
@@ -84,9 +77,8 @@ void BlendLoop(const KMMATRIX* position_matrices, const KMMATRIX* normal_matrice
 
     // memmove: blending in place (source == destination) is allowed.
     if (copy_first && tail) std::memmove(destination + copy_offset, source + copy_offset, tail);
-    StoreVector3(reinterpret_cast<float*>(destination), position);
-    for (std::uint32_t i = 0; i < streams; ++i)
-      StoreVector3(Floats(destination_normals[i]), normals[i]);
+    StoreVector3At(destination, position);
+    for (std::uint32_t i = 0; i < streams; ++i) StoreVector3At(destination_normals[i], normals[i]);
     if (!copy_first && tail) std::memmove(destination + copy_offset, source + copy_offset, tail);
 
     source += stride;
