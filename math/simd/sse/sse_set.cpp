@@ -2,6 +2,7 @@
 // the SSE2 form of the sine-cosine kernel in the yaw-pitch-roll builder and
 // without a quaternion inverse of its own.
 #include "math/cpu/installers.h"
+#include "math/simd/sse/sse_batch.h"
 #include "math/simd/sse/sse_ops.h"
 
 namespace kubik {
@@ -41,8 +42,8 @@ void InstallSharedSlots(OperationTable& table) {
   table.Set<Slot::KMVec4Hermite>(&sse::KMVec4Hermite);
   table.Set<Slot::KMVec4CatmullRom>(&sse::KMVec4CatmullRom);
   table.Set<Slot::KMVec4BaryCentric>(&sse::KMVec4BaryCentric);
-  // The batch slots (array transforms, half conversion, skinning,
-  // tessellation) keep what they hold until the family's batch code exists.
+  table.Set<Slot::SkinnedMeshBlend>(&sse::SkinnedMeshBlend);
+  table.Set<Slot::NPatchTessellate>(&sse::NPatchTessellate);
 }
 
 }  // namespace
@@ -51,11 +52,29 @@ void InstallSseSet(OperationTable& table) {
   InstallSharedSlots(table);
   table.Set<Slot::KMQuaternionRotationYawPitchRoll>(&sse::KMQuaternionRotationYawPitchRoll);
   table.Set<Slot::KMQuaternionInverse>(&sse::KMQuaternionInverse);
+  table.Set<Slot::KMFloat16To32Array>(&sse::KMFloat16To32Array);
+  table.Set<Slot::KMVec2TransformArray>(&sse::KMVec2TransformArray);
+  table.Set<Slot::KMVec2TransformCoordArray>(&sse::KMVec2TransformCoordArray);
+  table.Set<Slot::KMVec2TransformNormalArray>(&sse::KMVec2TransformNormalArray);
+  table.Set<Slot::KMVec3TransformArray>(&sse::KMVec3TransformArray);
+  table.Set<Slot::KMVec3TransformCoordArray>(&sse::KMVec3TransformCoordArray);
+  table.Set<Slot::KMVec3TransformNormalArray>(&sse::KMVec3TransformNormalArray);
+  table.Set<Slot::KMVec4TransformArray>(&sse::KMVec4TransformArray);
+  table.Set<Slot::KMPlaneTransformArray>(&sse::KMPlaneTransformArray);
 }
 
 void InstallSse2Set(OperationTable& table) {
   InstallSharedSlots(table);
   table.Set<Slot::KMQuaternionRotationYawPitchRoll>(&sse2::KMQuaternionRotationYawPitchRoll);
+  table.Set<Slot::KMFloat16To32Array>(&sse2::KMFloat16To32Array);
+  table.Set<Slot::KMVec2TransformArray>(&sse2::KMVec2TransformArray);
+  table.Set<Slot::KMVec2TransformCoordArray>(&sse2::KMVec2TransformCoordArray);
+  table.Set<Slot::KMVec2TransformNormalArray>(&sse2::KMVec2TransformNormalArray);
+  table.Set<Slot::KMVec3TransformArray>(&sse2::KMVec3TransformArray);
+  table.Set<Slot::KMVec3TransformCoordArray>(&sse2::KMVec3TransformCoordArray);
+  table.Set<Slot::KMVec3TransformNormalArray>(&sse2::KMVec3TransformNormalArray);
+  table.Set<Slot::KMVec4TransformArray>(&sse2::KMVec4TransformArray);
+  table.Set<Slot::KMPlaneTransformArray>(&sse2::KMPlaneTransformArray);
 }
 
 }  // namespace kubik

@@ -860,6 +860,35 @@ bool UnprojectThroughSingle(std::span<const float> v) {
   return ProjectionThroughSingle(v) || CompositeDegenerate(v);
 }
 
+// The batch operations of the SSE and SSE2 families.
+bool AnyNegativeZero(std::span<const float> inputs) {
+  for (float f : inputs) {
+    if (f == 0.0f && std::signbit(f)) return true;
+  }
+  return false;
+}
+
+constexpr Tolerance kRefinedReciprocal{8, 0x1p-21};
+
+#define KUBIK_SSE_BATCH_DIFFERENCES                                                               \
+  {Slot::KMVec2TransformCoordArray,                                                               \
+   "blocks of four divide by w through the refined reciprocal estimate", kRefinedReciprocal},     \
+      {Slot::KMVec3TransformCoordArray,                                                           \
+       "blocks of four divide by w through the refined reciprocal estimate", kRefinedReciprocal}, \
+      {Slot::SkinnedMeshBlend,                                                                    \
+       "positions divide by w through the refined reciprocal estimate, also when w is 1",         \
+       kRefinedReciprocal},                                                                       \
+      {Slot::SkinnedMeshBlend,                                                                    \
+       "an influence entry of -0.0 ends the run instead of counting as bone 0",                   \
+       {},                                                                                        \
+       &AnyNegativeZero},                                                                         \
+  {                                                                                               \
+    Slot::NPatchTessellate,                                                                       \
+        "control net and basis in single precision: cancellation in the edge points", {           \
+      8, 0x1p-20                                                                                  \
+    }                                                                                             \
+  }
+
 #define KUBIK_SSE_PROJECTION_DIFFERENCES                                                 \
   {Slot::KMVec3Project,                                                                  \
    "through the family's products and coordinate transform",                             \
@@ -881,6 +910,7 @@ bool UnprojectThroughSingle(std::span<const float> v) {
 constexpr DocumentedDifference kSseDifferences[] = {
     KUBIK_SSE_SHARED_DIFFERENCES,
     KUBIK_SSE_PROJECTION_DIFFERENCES,
+    KUBIK_SSE_BATCH_DIFFERENCES,
     {Slot::KMQuaternionInverse,
      "single precision: values beyond its range, or not finite",
      {},
@@ -893,11 +923,12 @@ constexpr DocumentedDifference kSseDifferences[] = {
 };
 
 // The SSE2 set keeps the reference quaternion inverse.
-constexpr DocumentedDifference kSse2Differences[] = {KUBIK_SSE_SHARED_DIFFERENCES,
-                                                     KUBIK_SSE_PROJECTION_DIFFERENCES};
+constexpr DocumentedDifference kSse2Differences[] = {
+    KUBIK_SSE_SHARED_DIFFERENCES, KUBIK_SSE_PROJECTION_DIFFERENCES, KUBIK_SSE_BATCH_DIFFERENCES};
 
 #undef KUBIK_SSE_SHARED_DIFFERENCES
 #undef KUBIK_SSE_PROJECTION_DIFFERENCES
+#undef KUBIK_SSE_BATCH_DIFFERENCES
 #undef KUBIK_SSE_UNRELATED
 #undef KUBIK_SSE_CANCELS
 
