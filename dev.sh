@@ -11,6 +11,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev xvfb xdotool imagemagick x11-utils
+  qemu-user
 )
 
 missing_packages() {
