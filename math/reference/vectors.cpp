@@ -130,7 +130,7 @@ constexpr int kOutComponents = F == Form::kPoint ? 4 : InN;
 // not read, so a 2-D transform never sees the third row and a direction
 // never sees the translation.
 template <int InN, Form F>
-void TransformOne(float (&out)[kOutComponents<InN, F>], const float (&in)[InN], const KMMATRIX& m) {
+void TransformOne(float (&out)[(kOutComponents<InN, F>)], const float (&in)[InN], const KMMATRIX& m) {
   constexpr int kOut = kOutComponents<InN, F>;
   double product[4];
   for (int j = 0; j < 4; ++j) {
