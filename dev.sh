@@ -3,6 +3,7 @@
 #   ./dev.sh run    build and run the viewer (in a virtual display when none is reachable)
 #   ./dev.sh test   build and run every test (release and sanitizer builds)
 #   ./dev.sh build [preset]   configure and build one preset (default: release)
+#   ./dev.sh fuzz [seconds]   build the fuzz targets (clang) and run each for a while (default 60 s)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -62,6 +63,28 @@ run_tests() {
   done
 }
 
+# The libFuzzer targets under the address and undefined-behaviour
+# sanitizers; corpora and any crash inputs are kept under out/fuzz/.
+run_fuzzers() {
+  local seconds="${1:-60}"
+  if ! command -v clang++-14 >/dev/null 2>&1; then
+    echo "The fuzz targets need clang 14. Install it with:" >&2
+    echo "  sudo apt-get install -y clang-14 libclang-rt-14-dev" >&2
+    exit 1
+  fi
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz --target fuzz_array_transforms fuzz_project_arrays fuzz_half \
+    fuzz_pipeline
+  local target status=0
+  for target in array_transforms project_arrays half pipeline; do
+    echo "== fuzz_$target ($seconds s) =="
+    mkdir -p "out/fuzz/$target"
+    (cd out/fuzz && "../../build/fuzz/bin/fuzz_$target" -max_total_time="$seconds" \
+      -print_final_stats=1 "$target") || status=1
+  done
+  return "$status"
+}
+
 run_viewer() {
   local viewer=build/release/bin/kubik-cube
   if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then
@@ -86,12 +109,16 @@ main() {
       build release
       run_viewer
       ;;
+    fuzz)
+      ensure_packages
+      run_fuzzers "${2:-60}"
+      ;;
     build)
       ensure_packages
       build "${2:-release}"
       ;;
     *)
-      echo "usage: ./dev.sh run | test | build [preset]" >&2
+      echo "usage: ./dev.sh run | test | build [preset] | fuzz [seconds]" >&2
       exit 2
       ;;
   esac
