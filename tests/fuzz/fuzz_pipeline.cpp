@@ -144,6 +144,8 @@ void FuzzSkinning(FuzzedDataProvider& in) {
                  "offset %u, copy first %d, %s normal matrices, %zu influence entries\n",
                  n, stride, inner_streams, outer_streams, copy_offset, copy_first,
                  own_normals ? "own" : "no", stream.size());
+    for (float e : stream) std::fprintf(stderr, " %.9g", e);
+    std::fprintf(stderr, "\n");
   }
   Run want{GuardedBuffer(vertex_bytes, dst_at.at_start, dst_at.offset), {}};
   prepare(want);
@@ -179,7 +181,20 @@ void FuzzSkinning(FuzzedDataProvider& in) {
     return bound;
   };
 
+  // The SSE and SSE2 sets end a run at any entry with its sign bit set, -0.0
+  // included (a documented difference): from the first vertex with a -0.0
+  // entry on, they read the stream differently and are not compared.
+  std::uint32_t first_negative_zero = n;
+  for (std::uint32_t i = 0; i < n && first_negative_zero == n; ++i) {
+    for (const Influence& f : runs[i]) {
+      if (std::signbit(f.weight)) first_negative_zero = i;
+    }
+  }
+
   for (const Family& family : RunnableFamilies()) {
+    const bool sign_bit_ends_run =
+        std::strcmp(family.name, "sse") == 0 || std::strcmp(family.name, "sse2") == 0;
+    const std::uint32_t compared = sign_bit_ends_run ? first_negative_zero : n;
     Run got{GuardedBuffer(vertex_bytes, dst_at.at_start, dst_at.offset), {}};
     prepare(got);
     run(family.table, got);
@@ -196,9 +211,20 @@ void FuzzSkinning(FuzzedDataProvider& in) {
     }
     const unsigned char* g = got.destination.data();
     const unsigned char* w = want.destination.data();
-    for (std::size_t b = 0; b < vertex_bytes;) {
+    for (std::size_t b = 0; b < std::size_t{compared} * stride;) {
       // A bound that came out NaN still marks a blended word.
-      if (!(word_bound[b] < 0.0)) {
+      const std::size_t within = b % stride;
+      if (!(word_bound[b] < 0.0) && copy_first == 0 && within < copy_offset &&
+          copy_offset < within + 4) {
+        // The tail copy overwrote the top of this blended word: its low
+        // bytes are part of a float that no longer exists, the rest must be
+        // the source's bytes.
+        for (std::size_t k = copy_offset - within; k < 4; ++k) {
+          if (g[b + k] != w[b + k])
+            Fail(std::string(family.name) + ", SkinnedMeshBlend: tail byte");
+        }
+        b += 4;
+      } else if (!(word_bound[b] < 0.0)) {
         float gf, wf;
         std::memcpy(&gf, g + b, 4);
         std::memcpy(&wf, w + b, 4);
@@ -215,7 +241,7 @@ void FuzzSkinning(FuzzedDataProvider& in) {
     }
     CheckOutside(family.name, "SkinnedMeshBlend destination", got.destination, want.destination);
     for (std::uint32_t s = 0; s < outer_streams; ++s) {
-      for (std::uint32_t i = 0; i < n; ++i) {
+      for (std::uint32_t i = 0; i < compared; ++i) {
         for (int k = 0; k < 3; ++k) {
           float gf, wf;
           std::memcpy(&gf, got.outer[s]->data() + std::size_t{i} * stride + 4 * k, 4);
