@@ -10,6 +10,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  libglm-dev libeigen3-dev libcglm-dev
   libsdl2-dev xvfb xdotool imagemagick x11-utils
 )
 
