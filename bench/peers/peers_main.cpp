@@ -193,14 +193,19 @@ bool SameTable(const kubik::OperationTable& a, const kubik::OperationTable& b) {
 }
 
 // The family the process's own selection binds: the one whose table the
-// process table equals after a first call.
+// process table equals after a first call. Where a family adds nothing to the
+// one before it the tables are equal; the later, more specialised one is named.
 std::string SelectedFamily(const std::vector<Family>& families) {
   KMVECTOR3 v(1, 2, 3);
   KMVec3Normalize(&v, &v);
+  std::string selected = "unknown";
   for (const Family& f : families) {
-    if (SameTable(kubik::ProcessOperationTable(), *f.table)) return f.family->name;
+    if (f.family->implementation_set == kubik::ImplementationSet() &&
+        SameTable(kubik::ProcessOperationTable(), *f.table)) {
+      selected = f.family->name;
+    }
   }
-  return "unknown";
+  return selected;
 }
 
 // ---- F16C -----------------------------------------------------------------
