@@ -450,6 +450,30 @@ KMVECTOR3* KMVec3UnprojectArray(KMVECTOR3* out, uint32_t out_stride, const KMVEC
                                 const KMMATRIX* projection, const KMMATRIX* view,
                                 const KMMATRIX* world, uint32_t n);
 
+/* ---- Geometry pipeline ---------------------------------------------- */
+
+/* Blends vertex_count vertices of `stride` bytes. Each vertex's position (three floats at offset
+ * 0) becomes the sum over its influences of weight x KMVec3TransformCoord(position, bone matrix),
+ * and each normal stream the sum of weight x KMVec3TransformNormal(normal, normal bone matrix);
+ * normal_matrices null means the position matrices. At most 65 normal streams are blended; any
+ * further ones are left untouched. Influences: per vertex a run of entries 2 x bone + weight
+ * (weight in [0, 2)) ended by one negative or NaN entry. The bytes from copy_offset to the stride
+ * are copied from source to destination, before the blended values are written when copy_first
+ * is nonzero, after them otherwise. Every pointer in source_normals and destination_normals is
+ * advanced by vertex_count x stride. */
+void SkinnedMeshBlend(const KMMATRIX* position_matrices, const KMMATRIX* normal_matrices,
+                      const void* source, void* destination, uint32_t vertex_count,
+                      uint32_t stride, const KMVECTOR3** source_normals,
+                      KMVECTOR3** destination_normals, uint32_t normal_stream_count,
+                      uint32_t copy_offset, const float* influences, int32_t copy_first);
+/* Evaluates the cubic PN triangle of the three corners and their normals (normals[0..2], used as
+ * given) at sample_count (u, v) pairs: v weighs corner 0, w = 1 - u - v corner 1, u corner 2.
+ * Writes one vertex of vertex_size floats (3 to 68; other sizes write nothing) per sample,
+ * packed: the patch position, then every further float interpolated linearly. */
+void NPatchTessellate(const KMVECTOR3* normals, const float* samples, uint32_t sample_count,
+                      float* output, const float* corner0, const float* corner1,
+                      const float* corner2, uint32_t vertex_size);
+
 /* ---- Diagnostics ----------------------------------------------------- */
 
 /* Forwards mute to "SetDebugMute" of the graphics device modules already loaded in the process,

@@ -144,7 +144,9 @@ TEST(PlaneFromPoints, PointsLieOnTheUnitNormalPlane) {
     KMPlaneFromPoints(&out, &v[0], &v[1], &v[2]);
     const double len =
         std::sqrt(double{out.a} * out.a + double{out.b} * out.b + double{out.c} * out.c);
-    EXPECT_NEAR(len, 1.0, 1e-6);
+    // The normal goes through the installed KMVec3Normalize: the x87-tuned
+    // one on every processor, within 1.5e-6 of unit length.
+    EXPECT_NEAR(len, 1.0, 2e-6);
     for (const KMVECTOR3& p : v) {
       EXPECT_NEAR(out.a * p.x + out.b * p.y + out.c * p.z + out.d, 0.0, 1e-4) << trial;
     }
