@@ -472,6 +472,12 @@ int main(int argc, char** argv) {
     if (!family_names.empty()) family_names += ',';
     family_names += f.family->name;
   }
+  std::string operations;
+  for (const char* op : peers::kOpNames) {
+    if (!operations.empty()) operations += ',';
+    operations += op;
+  }
+  benchmark::AddCustomContext("operations", operations);
   benchmark::AddCustomContext("kubik_selected_family", selected);
   benchmark::AddCustomContext("kubik_families", family_names);
   benchmark::AddCustomContext("cpu_model", peers::CpuModel());

@@ -58,6 +58,9 @@ def fmt_time(ns):
 def table(report, clock):
     context = report.get("context", {})
     order, times = collect(report, clock)
+    # Interleaved repetitions run in random order: the program names the table order.
+    listed = [op for op in context.get("operations", "").split(",") if op in order]
+    order = listed + [op for op in order if op not in listed]
     impls = {impl for (_, impl) in times}
     families = [f for f in context.get("kubik_families", "").split(",") if f]
     family_cols = [f"kubik-{f}" for f in families] or sorted(
