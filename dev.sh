@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libglm-dev libeigen3-dev libcglm-dev
   libsdl2-dev xvfb xdotool imagemagick x11-utils
+  qemu-user
 )
 
 missing_packages() {

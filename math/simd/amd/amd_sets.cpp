@@ -1,19 +1,22 @@
 // The 3DNow!/AMD installer: three groups, each installed only when the
 // processor's feature flags allow it.
 #include "math/cpu/installers.h"
+#include "math/simd/amd/amd_family.h"
 
 namespace kubik {
 
-void Install3DNowBaseSet(OperationTable& /*table*/) {
-  // No 3DNow! operation is built yet: every slot keeps what it holds.
+// The pair form is the one this source was compiled for: the portable one
+// unless the build gives the family's sources the 3DNow! instructions.
+void Install3DNowBaseSet(OperationTable& table) {
+  amd::KUBIK_AMD_FORM::InstallBaseSet(table);
 }
 
-void InstallExtended3DNowSet(OperationTable& /*table*/) {
-  // No extended-3DNow! override is built yet.
+void InstallExtended3DNowSet(OperationTable& table) {
+  amd::KUBIK_AMD_FORM::InstallExtendedSet(table);
 }
 
-void InstallAmdSseArraySet(OperationTable& /*table*/) {
-  // No AMD SSE array transform is built yet.
+void InstallAmdSseArraySet(OperationTable& table) {
+  amd::InstallSseArraySet(table);
 }
 
 std::uint32_t Install3DNowSets(OperationTable& table, const ProcessorProbe& processor) {

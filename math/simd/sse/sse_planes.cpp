@@ -27,10 +27,16 @@ KMPLANE* KMPlaneFromPoints(KMPLANE* out, const KMVECTOR3* v1, const KMVECTOR3* v
   const __m128 b_yzx = _mm_shuffle_ps(b, b, KUBIK_LANES(1, 2, 0, 3));
   const __m128 b_zxy = _mm_shuffle_ps(b, b, KUBIK_LANES(2, 0, 1, 3));
   __m128 n = _mm_sub_ps(_mm_mul_ps(a_yzx, b_zxy), _mm_mul_ps(a_zxy, b_yzx));
-  // No zero test: collinear points give a meaningless plane.
   const __m128 sq = _mm_mul_ps(n, n);
   const __m128 length = _mm_add_ss(_mm_add_ss(sq, Broadcast<1>(sq)), _mm_movehl_ps(sq, sq));
-  n = _mm_mul_ps(n, Broadcast<0>(ReciprocalSqrtBuilders(length)));
+  // Collinear points: the zero normal stays zero, as the reference's
+  // normalisation leaves it (with the reference's threshold, the smallest
+  // normal float), instead of becoming 0 * infinity.
+  if (_mm_cvtss_f32(length) > 0x1p-126f) {
+    n = _mm_mul_ps(n, Broadcast<0>(ReciprocalSqrtBuilders(length)));
+  } else {
+    n = _mm_setzero_ps();
+  }
 
   // d = -(n.x * v1.x + (n.z * v1.z + n.y * v1.y)), the sign set by xor.
   const __m128 np = _mm_mul_ps(n, p1);

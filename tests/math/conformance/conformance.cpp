@@ -86,6 +86,11 @@ const Optional kOptional[] = {
 
 // ---- Values ------------------------------------------------------------------
 
+// Random argument sets per slot, each also run with every aliasing and null
+// variant: enough to meet every magnitude pairing, few enough for a quick run
+// under the sanitizers.
+constexpr int kRandomCases = 120;
+
 constexpr float kMagnitudes[] = {1e-4f, 1e-2f, 1.0f, 1e2f, 1e4f};
 const std::uint32_t kUnwritten = 0x7fa5a5a5;  // a NaN no operation produces
 
@@ -469,6 +474,203 @@ class SignatureCases<Out* (*)(Out*, std::uint32_t, const In*, std::uint32_t, con
   Function (*get_)(const OperationTable&);
 };
 
+// ---- Half-precision arrays -------------------------------------------------------
+// (out, in, count), one side KMFLOAT16: a half is held in a case as its bit
+// pattern, a float-valued number from 0 to 65535, and so compared exactly.
+
+template <class Out, class In>
+class SignatureCases<Out* (*)(Out*, const In*, std::uint32_t)> final : public SlotCases {
+  using Function = Out* (*)(Out*, const In*, std::uint32_t);
+  static constexpr bool kFromHalf = std::is_same_v<In, KMFLOAT16>;
+  static_assert(kFromHalf != std::is_same_v<Out, KMFLOAT16>);
+  enum : std::size_t { kOut, kIn, kCount, kParameters };
+
+ public:
+  SignatureCases(unsigned, Function (*get)(const OperationTable&)) : get_(get) {}
+
+  std::vector<Case> EdgeCases() const override {
+    std::vector<Case> cases{Make("no elements", {})};
+    if constexpr (kFromHalf) {
+      std::vector<float> every(65536);
+      for (std::size_t h = 0; h < every.size(); ++h) every[h] = static_cast<float>(h);
+      cases.push_back(Make("every half", every));
+    } else {
+      for (const Pattern& pattern : kPatterns) {
+        cases.push_back(Make(std::string("elements ") + pattern.name, Fill(7, pattern)));
+      }
+      cases.push_back(Make("range ends", {65504.0f, 65536.0f, 131008.0f, 131040.0f, 200000.0f,
+                                          0x1p-14f, 0x1p-24f, 0x1p-25f, -0x1.8p-24f}));
+    }
+    return cases;
+  }
+
+  Case RandomCase(std::mt19937& random) const override {
+    std::uniform_int_distribution<std::uint32_t> count(1, 9), half(0, 65535);
+    std::uniform_int_distribution<int> exponent(-30, 18);
+    std::uniform_real_distribution<float> mantissa(-2.0f, 2.0f);
+    std::vector<float> values(count(random));
+    for (float& v : values) {
+      v = kFromHalf ? static_cast<float>(half(random))
+                    : std::ldexp(mantissa(random), exponent(random));
+    }
+    return Make("random", std::move(values));
+  }
+
+  std::vector<Case> Variants(const Case&) const override { return {}; }
+
+  Outcome Run(const OperationTable& table, const Case& c) const override {
+    const std::vector<float>& values = c.values[kIn];
+    const auto n = static_cast<std::uint32_t>(values.size());
+    std::vector<In> in(std::max<std::size_t>(n, 1));
+    for (std::uint32_t i = 0; i < n; ++i) in[i] = FromValue<In>(values[i]);
+    const std::vector<In> before = in;
+    std::vector<Out> out(std::max<std::size_t>(n, 1),
+                         FromValue<Out>(std::bit_cast<float>(kUnwritten)));
+    ProcessOperationTable().CopyFrom(table);
+    Out* result = get_(table)(out.data(), in.data(), n);
+    Outcome outcome;
+    for (const Out& o : out) outcome.outputs.push_back(ToValue(o));
+    outcome.returned = result == out.data() ? 0 : result == nullptr ? -1 : -3;
+    outcome.inputs_intact = std::memcmp(before.data(), in.data(), in.size() * sizeof(In)) == 0;
+    return outcome;
+  }
+
+  std::vector<float> Inputs(const Case& c) const override { return c.values[kIn]; }
+
+ private:
+  template <class T>
+  static T FromValue(float v) {
+    if constexpr (std::is_same_v<T, KMFLOAT16>) {
+      return KMFLOAT16{static_cast<std::uint16_t>(std::isnan(v) ? 0xa5a5 : v)};
+    } else {
+      return v;
+    }
+  }
+  static float ToValue(KMFLOAT16 h) { return static_cast<float>(h.value); }
+  static float ToValue(float f) { return f; }
+
+  Case Make(std::string label, std::vector<float> values) const {
+    Case c;
+    c.label = std::move(label) + " (" + std::to_string(values.size()) + " elements)";
+    c.values.resize(kParameters);
+    c.values[kCount] = {static_cast<float>(values.size())};
+    c.values[kIn] = std::move(values);
+    return c;
+  }
+
+  Function (*get_)(const OperationTable&);
+};
+
+// ---- Projection arrays --------------------------------------------------------------
+// (out, out stride, in, in stride, viewport, projection, view, world, count),
+// elements tightly packed; the viewport and each matrix may be null.
+
+template <>
+class SignatureCases<KMVECTOR3* (*)(KMVECTOR3*, std::uint32_t, const KMVECTOR3*, std::uint32_t,
+                                    const KMVIEWPORT*, const KMMATRIX*, const KMMATRIX*,
+                                    const KMMATRIX*, std::uint32_t)>
+    final : public SlotCases {
+  using Function = KMVECTOR3* (*)(KMVECTOR3*, std::uint32_t, const KMVECTOR3*, std::uint32_t,
+                                  const KMVIEWPORT*, const KMMATRIX*, const KMMATRIX*,
+                                  const KMMATRIX*, std::uint32_t);
+  enum : std::size_t { kIn, kViewport, kProjection, kView, kWorld, kParameters };
+
+ public:
+  SignatureCases(unsigned, Function (*get)(const OperationTable&)) : get_(get) {}
+
+  std::vector<Case> EdgeCases() const override {
+    std::vector<Case> cases;
+    for (const Pattern& pattern : kPatterns) {
+      Case c = Make(std::string("elements ") + pattern.name, Fill(9, pattern));
+      for (std::size_t m = kProjection; m <= kWorld; ++m) c.values[m] = Fill(16, kPatterns[2]);
+      cases.push_back(c);
+      c.label = std::string("matrices ") + pattern.name;
+      c.values[kIn] = Fill(9, OrdinaryPattern());
+      for (std::size_t m = kProjection; m <= kWorld; ++m) c.values[m] = Fill(16, pattern);
+      cases.push_back(c);
+    }
+    return cases;
+  }
+
+  Case RandomCase(std::mt19937& random) const override {
+    std::uniform_int_distribution<std::uint32_t> count(1, 9);
+    Case c = Make("random", RandomValues(3 * count(random), random));
+    for (std::size_t m = kProjection; m <= kWorld; ++m) c.values[m] = RandomValues(16, random);
+    return c;
+  }
+
+  // Each of the viewport and the matrices null, and all of them.
+  std::vector<Case> Variants(const Case& base) const override {
+    std::vector<Case> variants;
+    for (unsigned k = kViewport; k <= kWorld; ++k) {
+      Case c = base;
+      c.label += ", parameter " + std::to_string(k) + " null";
+      c.nulled = {k};
+      variants.push_back(std::move(c));
+    }
+    Case c = base;
+    c.label += ", every optional parameter null";
+    c.nulled = {kViewport, kProjection, kView, kWorld};
+    variants.push_back(std::move(c));
+    return variants;
+  }
+
+  Outcome Run(const OperationTable& table, const Case& c) const override {
+    const std::vector<float> in = c.values[kIn];
+    const auto n = static_cast<std::uint32_t>(in.size() / 3);
+    std::vector<float> out(in.size(), std::bit_cast<float>(kUnwritten));
+    const std::vector<float>& v = c.values[kViewport];
+    const KMVIEWPORT viewport{static_cast<std::uint32_t>(v[0]),
+                              static_cast<std::uint32_t>(v[1]),
+                              static_cast<std::uint32_t>(v[2]),
+                              static_cast<std::uint32_t>(v[3]),
+                              v[4],
+                              v[5]};
+    std::vector<float> matrices[3] = {c.values[kProjection], c.values[kView], c.values[kWorld]};
+    auto matrix = [&](std::size_t k) -> const KMMATRIX* {
+      return Contains(c.nulled, k)
+                 ? nullptr
+                 : reinterpret_cast<const KMMATRIX*>(matrices[k - kProjection].data());
+    };
+    ProcessOperationTable().CopyFrom(table);
+    KMVECTOR3* result = get_(table)(reinterpret_cast<KMVECTOR3*>(out.data()), 12,
+                                    reinterpret_cast<const KMVECTOR3*>(in.data()), 12,
+                                    Contains(c.nulled, kViewport) ? nullptr : &viewport,
+                                    matrix(kProjection), matrix(kView), matrix(kWorld), n);
+    Outcome outcome;
+    outcome.outputs = out;
+    outcome.returned = result == reinterpret_cast<KMVECTOR3*>(out.data()) ? 0
+                       : result == nullptr                                ? -1
+                                                                          : -3;
+    outcome.inputs_intact = SameBits(c.values[kIn], in.data());
+    for (std::size_t m = kProjection; m <= kWorld; ++m) {
+      outcome.inputs_intact =
+          outcome.inputs_intact && SameBits(c.values[m], matrices[m - kProjection].data());
+    }
+    return outcome;
+  }
+
+  std::vector<float> Inputs(const Case& c) const override {
+    std::vector<float> inputs;
+    for (const std::vector<float>& values : c.values) {
+      inputs.insert(inputs.end(), values.begin(), values.end());
+    }
+    return inputs;
+  }
+
+ private:
+  Case Make(std::string label, std::vector<float> elements) const {
+    Case c;
+    c.label = std::move(label) + " (" + std::to_string(elements.size() / 3) + " elements)";
+    c.values.resize(kParameters);
+    c.values[kIn] = std::move(elements);
+    c.values[kViewport] = {10, 20, 640, 480, 0.25f, 1};
+    return c;
+  }
+
+  Function (*get_)(const OperationTable&);
+};
+
 template <Slot S>
 typename SlotTraits<S>::Function GetSlot(const OperationTable& table) {
   return table.Get<S>();
@@ -586,7 +788,7 @@ SlotReport CheckSlot(unsigned slot, const OperationTable& candidate,
 
   std::vector<Case> all = cases.EdgeCases();
   std::mt19937 random(seed * 7919u + slot);
-  for (int n = 0; n < 200; ++n) all.push_back(cases.RandomCase(random));
+  for (int n = 0; n < kRandomCases; ++n) all.push_back(cases.RandomCase(random));
   const std::size_t plain = all.size();
   for (std::size_t i = 0; i < plain; ++i) {
     for (Case& variant : cases.Variants(all[i])) all.push_back(std::move(variant));

@@ -511,6 +511,14 @@ TEST_P(Family, PlaneFromPointsAndTheNormalisedBuilders) {
   EXPECT_EQ(plane.d, 0.0f);
   table_.Get<Slot::KMPlaneFromPoints>()(&plane, &o, &y, &x);
   EXPECT_NEAR(plane.c, -1.0f, 0x1p-22);
+  // Collinear points keep the zero normal, as in the reference, instead of
+  // scaling it by the estimate's infinity.
+  const KMVECTOR3 twice_x(2, 0, 0);
+  table_.Get<Slot::KMPlaneFromPoints>()(&plane, &o, &x, &twice_x);
+  KMPLANE want;
+  kubik::reference::KMPlaneFromPoints(&want, &o, &x, &twice_x);
+  EXPECT_TRUE(SameBits(plane, want));
+  EXPECT_TRUE(SameBits(plane, KMPLANE(0, 0, 0, -0.0f)));
 
   const KMPLANE mirror(0, 2, 0, 0);
   KMMATRIX m;
