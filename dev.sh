@@ -7,10 +7,11 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-# Debian packages the build, the tests and the headless run need.
+# Debian packages the build, the tests, the benchmarks and the headless run need.
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  libglm-dev libeigen3-dev libcglm-dev
   libsdl2-dev xvfb xdotool imagemagick x11-utils
   qemu-user
 )
