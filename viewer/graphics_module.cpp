@@ -1,6 +1,7 @@
 #include "viewer/graphics_module.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 namespace kubik {
 namespace {
@@ -10,15 +11,42 @@ struct LoadedModule {
   std::string error;
 };
 
+// ../lib next to the program, where both the build and an installed tree
+// put the module.
+std::string NextToProgram() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return {};
+  std::string program(path, static_cast<std::size_t>(n));
+  const std::size_t slash = program.rfind('/');
+  if (slash == std::string::npos) return {};
+  return program.substr(0, slash) + "/../lib/" + kGraphicsModuleName;
+}
+
+std::string LoaderError() {
+  const char* why = dlerror();
+  return why != nullptr ? why : "unknown reason";
+}
+
 LoadedModule Load() {
   LoadedModule result;
-  // Called from the program's own code, so the program's run path applies.
+  // Searched from the program's own code, so its run path applies, unless a
+  // wrapper of dlopen (the address sanitizer's) makes the search its own:
+  // then the program's ../lib is tried as well, and a module found there
+  // that cannot be loaded is the one reported.
   void* module = dlopen(kGraphicsModuleName, RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
-    const char* why = dlerror();
-    result.error = std::string("cannot load the graphics module ") + kGraphicsModuleName + ": " +
-                   (why != nullptr ? why : "unknown reason");
-    return result;
+    std::string why = LoaderError();
+    const std::string nearby = NextToProgram();
+    if (!nearby.empty() && access(nearby.c_str(), F_OK) == 0) {
+      module = dlopen(nearby.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (module == nullptr) why = LoaderError();
+    }
+    if (module == nullptr) {
+      result.error =
+          std::string("cannot load the graphics module ") + kGraphicsModuleName + ": " + why;
+      return result;
+    }
   }
   void* entry = dlsym(module, kGraphicsModuleEntryName);
   if (entry == nullptr) {
