@@ -12,6 +12,9 @@ namespace kubik {
 void InstallX87TunedSet(OperationTable& table);
 void InstallSseSet(OperationTable& table);
 void InstallSse2Set(OperationTable& table);
+// The SSE2 set with the AVX2 family over it, and the AVX-512 family over that.
+void InstallAvx2Set(OperationTable& table);
+void InstallAvx512Set(OperationTable& table);
 
 // Groups of the 3DNow!/AMD installer, as reported by Install3DNowSets.
 inline constexpr std::uint32_t k3DNowBaseGroup = 0x1;

@@ -44,7 +44,7 @@ class ThisProcessor final : public ProcessorProbe {
     // Every x86-64 processor has CPUID; __get_cpuid also refuses leaves
     // above the highest one the processor reports.
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (!__get_cpuid(leaf, &eax, &ebx, &ecx, &edx)) {
+    if (!__get_cpuid_count(leaf, 0, &eax, &ebx, &ecx, &edx)) {
       *out = CpuidRegisters{};
       return true;
     }
@@ -62,6 +62,15 @@ class ThisProcessor final : public ProcessorProbe {
         return KernelListsCpuFlag("3dnow").value_or(false);
     }
     return false;
+  }
+
+  std::uint64_t ExtendedStateMask() const override {
+    // XGETBV faults unless the operating system enabled it (OSXSAVE).
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || !(ecx & kEcxOsXsave)) return 0;
+    unsigned low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (std::uint64_t{high} << 32) | low;
   }
 };
 
@@ -88,6 +97,17 @@ SimulatedProcessor& SimulatedProcessor::WithoutCpuid() {
   return *this;
 }
 
+SimulatedProcessor& SimulatedProcessor::SavedState(std::uint64_t xcr0) {
+  xcr0_ = xcr0;
+  return *this;
+}
+
+std::uint64_t SimulatedProcessor::ExtendedStateMask() const {
+  CpuidRegisters regs;
+  if (!Cpuid(1, &regs) || !(regs.ecx & kEcxOsXsave)) return 0;
+  return xcr0_;
+}
+
 bool SimulatedProcessor::Cpuid(std::uint32_t leaf, CpuidRegisters* out) const {
   if (!has_cpuid_) return false;
   auto it = leaves_.find(leaf);
@@ -107,6 +127,25 @@ std::uint32_t QuerySimdSupport(const ProcessorProbe& processor) {
   processor.Cpuid(1, &regs);
   if (regs.edx & kEdxSse) result |= kSimdSse;
   if (regs.edx & kEdxSse2) result |= kSimdSse2;
+  return result;
+}
+
+std::uint32_t QueryVectorExtensions(const ProcessorProbe& processor) {
+  CpuidRegisters regs;
+  if (!processor.Cpuid(0, &regs) || regs.eax < 7) return 0;
+  processor.Cpuid(1, &regs);
+  constexpr std::uint32_t kLeaf1Avx2 = kEcxFma | kEcxOsXsave | kEcxAvx | kEcxF16c;
+  if ((regs.ecx & kLeaf1Avx2) != kLeaf1Avx2) return 0;
+  const std::uint64_t saved = processor.ExtendedStateMask();
+  if ((saved & kXcr0YmmState) != kXcr0YmmState) return 0;
+  processor.Cpuid(7, &regs);
+  if (!(regs.ebx & kLeaf7EbxAvx2)) return 0;
+  std::uint32_t result = kVectorAvx2;
+  constexpr std::uint32_t kLeaf7Avx512 =
+      kLeaf7EbxAvx512F | kLeaf7EbxAvx512Dq | kLeaf7EbxAvx512Bw | kLeaf7EbxAvx512Vl;
+  if ((regs.ebx & kLeaf7Avx512) == kLeaf7Avx512 && (saved & kXcr0ZmmState) == kXcr0ZmmState) {
+    result |= kVectorAvx512;
+  }
   return result;
 }
 

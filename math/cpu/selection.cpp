@@ -45,6 +45,11 @@ void InstallSse2Family(OperationTable& table, const ProcessorProbe& processor) {
   InstallSse2Set(table);
 }
 
+void InstallAvx2Family(OperationTable& table, const ProcessorProbe& processor) {
+  InstallX87Family(table, processor);
+  InstallAvx2Set(table);
+}
+
 void Install3DNowFamily(OperationTable& table, const ProcessorProbe& processor) {
   InstallX87Family(table, processor);
   Install3DNowSets(table, processor);
@@ -68,12 +73,17 @@ bool Runs3DNow(const ProcessorProbe& processor) {
   return (flags & kFeatureMmx) && (flags & kFeature3DNow);
 }
 
+bool RunsAvx2(const ProcessorProbe& processor) {
+  return (QueryVectorExtensions(processor) & kVectorAvx2) != 0;
+}
+
 constexpr ImplementationFamily kFamilies[] = {
     {"reference", kNoSimdSet, &AlwaysRuns, &InstallReferenceOnly},
     {"x87", kNoSimdSet, &AlwaysRuns, &InstallX87Family},
     {"sse", kSseSet, &RunsSse, &InstallSseFamily},
     {"sse2", kSse2Set, &RunsSse2, &InstallSse2Family},
     {"3dnow", k3DNowSets, &Runs3DNow, &Install3DNowFamily},
+    {"avx2", kAvx2Set, &RunsAvx2, &InstallAvx2Family},
 };
 
 // The family named by KUBIK_MATH_FAMILY, when it names one that runs here.
@@ -110,7 +120,11 @@ std::uint32_t Selector::Select(OperationTable& table, const ProcessorProbe& proc
 
   const std::uint32_t mode = ReadSelectionMode(settings);
   if (mode == kModeNoSimd) return implementation_set_;
-  if (mode != kModeNo3DNow && processor.OsProcessorFeature(OsFeature::FEATURE_3DNOW)) {
+  const std::uint32_t vector_extensions = QueryVectorExtensions(processor);
+  if (vector_extensions & kVectorAvx2) {
+    InstallAvx2Set(table);
+    implementation_set_ = kAvx2Set;
+  } else if (mode != kModeNo3DNow && processor.OsProcessorFeature(OsFeature::FEATURE_3DNOW)) {
     Install3DNowSets(table, processor);
     implementation_set_ = k3DNowSets;
   } else if (QuerySimdSupport(processor) & kSimdSse2) {
