@@ -12,7 +12,12 @@
               X(KMQuaternionMultiply) X(KMQuaternionNormalize) X(KMPlaneNormalize)              \
                   X(KMQuaternionRotationYawPitchRoll) X(KMPlaneTransform) X(KMQuaternionSlerp)  \
                       X(KMMatrixRotationQuaternion) X(KMMatrixRotationYawPitchRoll)             \
-                          X(KMQuaternionSquad) X(KMVec2Normalize)
+                          X(KMQuaternionSquad) X(KMVec2Normalize) X(KMFloat32To16Array)          \
+                              X(KMFloat16To32Array) X(KMVec2TransformArray)                     \
+                                  X(KMVec2TransformCoordArray) X(KMVec2TransformNormalArray)    \
+                                      X(KMVec3TransformArray) X(KMVec3TransformCoordArray)      \
+                                          X(KMVec3TransformNormalArray) X(KMVec4TransformArray) \
+                                              X(KMPlaneTransformArray)
 
 // Accuracy per slot: the largest error against the reference, in units of
 // 2^-24 times the magnitude rounding can reach in that output (for a sum of
