@@ -50,6 +50,11 @@ void InstallAvx2Family(OperationTable& table, const ProcessorProbe& processor) {
   InstallAvx2Set(table);
 }
 
+void InstallAvx512Family(OperationTable& table, const ProcessorProbe& processor) {
+  InstallX87Family(table, processor);
+  InstallAvx512Set(table);
+}
+
 void Install3DNowFamily(OperationTable& table, const ProcessorProbe& processor) {
   InstallX87Family(table, processor);
   Install3DNowSets(table, processor);
@@ -77,6 +82,10 @@ bool RunsAvx2(const ProcessorProbe& processor) {
   return (QueryVectorExtensions(processor) & kVectorAvx2) != 0;
 }
 
+bool RunsAvx512(const ProcessorProbe& processor) {
+  return (QueryVectorExtensions(processor) & kVectorAvx512) != 0;
+}
+
 constexpr ImplementationFamily kFamilies[] = {
     {"reference", kNoSimdSet, &AlwaysRuns, &InstallReferenceOnly},
     {"x87", kNoSimdSet, &AlwaysRuns, &InstallX87Family},
@@ -84,6 +93,7 @@ constexpr ImplementationFamily kFamilies[] = {
     {"sse2", kSse2Set, &RunsSse2, &InstallSse2Family},
     {"3dnow", k3DNowSets, &Runs3DNow, &Install3DNowFamily},
     {"avx2", kAvx2Set, &RunsAvx2, &InstallAvx2Family},
+    {"avx512", kAvx512Set, &RunsAvx512, &InstallAvx512Family},
 };
 
 // The family named by KUBIK_MATH_FAMILY, when it names one that runs here.

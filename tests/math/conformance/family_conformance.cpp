@@ -1022,6 +1022,7 @@ constexpr FamilyConformance kFamilies[] = {
     {"sse2", kSinglePrecision, kSse2Differences, "x87"},
     {"3dnow", kSinglePrecision, k3DNowDifferences, "x87"},
     {"avx2", kSinglePrecision, kAvx2Differences, "sse2"},
+    {"avx512", kSinglePrecision, kAvx2Differences, "sse2"},
 };
 
 }  // namespace

@@ -66,7 +66,7 @@ class EndOfPage : public ::testing::TestWithParam<const char*> {
 };
 
 INSTANTIATE_TEST_SUITE_P(EveryFamily, EndOfPage,
-                         ::testing::Values("reference", "x87", "sse", "sse2"),
+                         ::testing::Values("reference", "x87", "sse", "sse2", "avx2", "avx512"),
                          [](const auto& info) { return std::string(info.param); });
 
 TEST_P(EndOfPage, ThreeVectorTransformsAndNormalize) {
