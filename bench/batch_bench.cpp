@@ -19,7 +19,7 @@ namespace {
 using kubik::OperationTable;
 using kubik::Slot;
 
-constexpr const char* kFamilies[] = {"reference", "x87", "sse", "sse2"};
+constexpr const char* kFamilies[] = {"reference", "x87", "sse", "sse2", "avx2", "avx512"};
 constexpr std::uint32_t kCounts[] = {16, 1000, 1000000};
 
 // The family's table, also bound to the process table so that operations
@@ -71,6 +71,21 @@ void Float16To32Array(benchmark::State& state, const kubik::ImplementationFamily
     in[i].value = static_cast<std::uint16_t>(i * 2654435761u >> 16);
   std::vector<float> out(n);
   const auto convert = table.Get<Slot::KMFloat16To32Array>();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(convert(out.data(), in.data(), n));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * n);
+}
+
+void Float32To16Array(benchmark::State& state, const kubik::ImplementationFamily* family,
+                      std::uint32_t n) {
+  OperationTable table;
+  Bind(*family, table);
+  std::vector<float> in(n);
+  for (std::uint32_t i = 0; i < n; ++i) in[i] = static_cast<float>(i % 4096) * 0.37f - 700.0f;
+  std::vector<KMFLOAT16> out(n);
+  const auto convert = table.Get<Slot::KMFloat32To16Array>();
   for (auto _ : state) {
     benchmark::DoNotOptimize(convert(out.data(), in.data(), n));
     benchmark::ClobberMemory();
@@ -158,6 +173,8 @@ void RegisterAll() {
       benchmark::RegisterBenchmark(Name("Vec4TransformArray", name, n).c_str(), Vec4TransformArray,
                                    family, n);
       benchmark::RegisterBenchmark(Name("Float16To32Array", name, n).c_str(), Float16To32Array,
+                                   family, n);
+      benchmark::RegisterBenchmark(Name("Float32To16Array", name, n).c_str(), Float32To16Array,
                                    family, n);
     }
     benchmark::RegisterBenchmark(Name("SkinnedMeshBlend", name).c_str(), Skinning, family);

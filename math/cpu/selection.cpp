@@ -131,7 +131,10 @@ std::uint32_t Selector::Select(OperationTable& table, const ProcessorProbe& proc
   const std::uint32_t mode = ReadSelectionMode(settings);
   if (mode == kModeNoSimd) return implementation_set_;
   const std::uint32_t vector_extensions = QueryVectorExtensions(processor);
-  if (vector_extensions & kVectorAvx2) {
+  if (vector_extensions & kVectorAvx512) {
+    InstallAvx512Set(table);
+    implementation_set_ = kAvx512Set;
+  } else if (vector_extensions & kVectorAvx2) {
     InstallAvx2Set(table);
     implementation_set_ = kAvx2Set;
   } else if (mode != kModeNo3DNow && processor.OsProcessorFeature(OsFeature::FEATURE_3DNOW)) {

@@ -144,10 +144,12 @@ void Store4(float* p, const Soa& r) {
   }
 }
 
-__m256 DivideByW(__m256 p, __m256 w) {
+// 1/w, or 1 where w is within 2^-23 of 1 (those elements stay undivided).
+__m256 ReciprocalOfW(__m256 w) {
+  const __m256 one = _mm256_set1_ps(1.0f);
   const __m256 near_one = _mm256_and_ps(_mm256_cmp_ps(w, _mm256_set1_ps(1.0f - 0x1p-23f), _CMP_GE_OQ),
                                         _mm256_cmp_ps(w, _mm256_set1_ps(1.0f + 0x1p-23f), _CMP_LE_OQ));
-  return _mm256_blendv_ps(_mm256_div_ps(p, w), p, near_one);
+  return _mm256_blendv_ps(_mm256_div_ps(one, w), one, near_one);
 }
 
 template <int N, Form F, bool kStream>
@@ -164,10 +166,10 @@ void Block(float* out, const float* in, const Matrix8& b) {
     Store4<kStream, kPaired>(out, r);
     return;
   } else if constexpr (F == Form::kCoord) {
-    const __m256 w = Component<N, F>(s, b, 3);
-    r.x = DivideByW(r.x, w);
-    r.y = DivideByW(r.y, w);
-    if constexpr (N == 3) r.z = DivideByW(r.z, w);
+    const __m256 reciprocal = ReciprocalOfW(Component<N, F>(s, b, 3));
+    r.x = _mm256_mul_ps(r.x, reciprocal);
+    r.y = _mm256_mul_ps(r.y, reciprocal);
+    if constexpr (N == 3) r.z = _mm256_mul_ps(r.z, reciprocal);
   }
   if constexpr (N == 3) {
     Store3<kStream>(out, r);
@@ -188,7 +190,7 @@ void One(void* out, const void* in, const Rows& m) {
   if constexpr (N == 3) sum = _mm_fmadd_ps(_mm_set1_ps(xyz[2]), m.r3, sum);
   if constexpr (F == Form::kCoord) {
     const __m128 w = Broadcast<3>(sum);
-    if (!NearlyOne(Lane0(w))) sum = _mm_div_ps(sum, w);
+    if (!NearlyOne(Lane0(w))) sum = _mm_mul_ps(sum, _mm_div_ps(_mm_set1_ps(1.0f), w));
   }
   if constexpr (kOut<N, F> == 4) {
     _mm_storeu_ps(static_cast<float*>(out), sum);

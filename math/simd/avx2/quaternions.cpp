@@ -17,10 +17,12 @@ __m128 Product(__m128 a, __m128 b) {
   const __m128 bx = _mm_xor_ps(Broadcast<0>(b), Signs(0.0f, -0.0f, 0.0f, -0.0f));
   const __m128 by = _mm_xor_ps(Broadcast<1>(b), Signs(0.0f, 0.0f, -0.0f, -0.0f));
   const __m128 bz = _mm_xor_ps(Broadcast<2>(b), Signs(-0.0f, 0.0f, 0.0f, -0.0f));
-  __m128 sum = _mm_mul_ps(Broadcast<3>(b), a);
-  sum = _mm_fmadd_ps(bx, _mm_permute_ps(a, KUBIK_AVX2_LANES(3, 2, 1, 0)), sum);
-  sum = _mm_fmadd_ps(by, _mm_permute_ps(a, KUBIK_AVX2_LANES(2, 3, 0, 1)), sum);
-  return _mm_fmadd_ps(bz, _mm_permute_ps(a, KUBIK_AVX2_LANES(1, 0, 3, 2)), sum);
+  // Two independent fused pairs, then one sum: a short dependency chain.
+  const __m128 wx = _mm_fmadd_ps(bx, _mm_permute_ps(a, KUBIK_AVX2_LANES(3, 2, 1, 0)),
+                                 _mm_mul_ps(Broadcast<3>(b), a));
+  const __m128 yz = _mm_fmadd_ps(bz, _mm_permute_ps(a, KUBIK_AVX2_LANES(1, 0, 3, 2)),
+                                 _mm_mul_ps(by, _mm_permute_ps(a, KUBIK_AVX2_LANES(2, 3, 0, 1))));
+  return _mm_add_ps(wx, yz);
 }
 
 // The weights (k0, k1) of two interpolations at once, from their dot

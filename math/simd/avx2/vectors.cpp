@@ -24,11 +24,12 @@ __m128 Transform4(__m128 v, const Rows& r) {
   return _mm_fmadd_ps(Broadcast<3>(v), r.r4, sum);
 }
 
-// Divided by w unless w is within 2^-23 of 1; w = 0 gives infinities (NaN
-// where the component is 0), as in the reference.
+// Times 1/w unless w is within 2^-23 of 1; w = 0 gives infinities (NaN
+// where the component is 0), as in the reference. One division serves every
+// component, as in the arrays, which give the same bits.
 __m128 DivideByW(__m128 p) {
   const __m128 w = Broadcast<3>(p);
-  return NearlyOne(Lane0(w)) ? p : _mm_div_ps(p, w);
+  return NearlyOne(Lane0(w)) ? p : _mm_mul_ps(p, _mm_div_ps(_mm_set1_ps(1.0f), w));
 }
 
 // The squared length of the lanes in `mask`, one fused chain.

@@ -77,11 +77,13 @@ __m512 Component(const __m512 s[3], const Matrix16& b, int j, Form form) {
   return _mm512_fmadd_ps(s[2], b.e[8 + j], sum);
 }
 
-__m512 DivideByW(__m512 p, __m512 w) {
+// 1/w, or 1 where w is within 2^-23 of 1 (those elements stay undivided).
+__m512 ReciprocalOfW(__m512 w) {
+  const __m512 one = _mm512_set1_ps(1.0f);
   const __mmask16 near_one =
       _mm512_cmp_ps_mask(w, _mm512_set1_ps(1.0f - 0x1p-23f), _CMP_GE_OQ) &
       _mm512_cmp_ps_mask(w, _mm512_set1_ps(1.0f + 0x1p-23f), _CMP_LE_OQ);
-  return _mm512_mask_blend_ps(near_one, _mm512_div_ps(p, w), p);
+  return _mm512_mask_blend_ps(near_one, _mm512_div_ps(one, w), one);
 }
 
 __mmask16 FirstLanes(std::size_t count) {
@@ -120,8 +122,8 @@ void Block(float* out, const float* in, std::size_t count, const Matrix16& b) {
     }
     return;
   } else if constexpr (F == Form::kCoord) {
-    const __m512 w = Component(s, b, 3, F);
-    for (int k = 0; k < 3; ++k) r[k] = DivideByW(r[k], w);
+    const __m512 reciprocal = ReciprocalOfW(Component(s, b, 3, F));
+    for (int k = 0; k < 3; ++k) r[k] = _mm512_mul_ps(r[k], reciprocal);
   }
   const std::size_t floats = 3 * count;
   for (int k = 0; k < 3; ++k) {

@@ -81,6 +81,9 @@ KMQUATERNION* RecordingQuaternionBuilder(KMQUATERNION* out, float, float, float)
 TEST_F(Binding, CompositeUsesTheBoundImplementation) {
   KMMATRIX m;
   KMMatrixTranslation(&m, 0, 0, 0);  // bind
+  // The reference composite: a family may replace it with a direct builder.
+  ProcessOperationTable().Set<Slot::KMMatrixRotationYawPitchRoll>(
+      &kubik::reference::KMMatrixRotationYawPitchRoll);
   ProcessOperationTable().Set<Slot::KMQuaternionRotationYawPitchRoll>(&RecordingQuaternionBuilder);
   recorded_calls = 0;
   KMMatrixRotationYawPitchRoll(&m, 1.0f, 2.0f, 3.0f);
