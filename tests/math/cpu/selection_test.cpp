@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -257,6 +258,21 @@ TEST(ProcessorQuery, RealProcessorVectorExtensionsAgreeWithTheKernel) {
             __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                 __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
                 (extensions & kVectorAvx2) != 0);
+}
+
+// Run on emulated processor models by the test suite, which names the
+// family the model must select.
+TEST(EmulatedProcessor, SelectsTheFamilyTheRunnerNames) {
+  const char* expected = std::getenv("KUBIK_EXPECTED_FAMILY");
+  if (!expected) GTEST_SKIP() << "run on an emulated processor by the test suite";
+  const ImplementationFamily* family = FindImplementationFamily(expected);
+  ASSERT_NE(family, nullptr) << expected;
+  ResetSelectionForTesting();
+  KMMATRIX m;
+  KMMatrixTranslation(&m, 1.0f, 2.0f, 3.0f);  // the first call selects
+  EXPECT_EQ(ImplementationSet(), family->implementation_set);
+  EXPECT_EQ(m._42, 2.0f);
+  ResetSelectionForTesting();
 }
 
 TEST(ImplementationFamilies, RegistryNamesEveryFamilyOnce) {
