@@ -1,34 +1,97 @@
 // The AVX2 family: AVX2, FMA and F16C, on processors whose operating system
-// saves the YMM registers. It lays its functions over the SSE2 family's.
+// saves the YMM registers. It lays its functions over the SSE2 family's;
+// the slots it leaves (splines, plane builders, skinning, tessellation and
+// the rest) keep that family's functions or the reference.
 #pragma once
 
 #include "math/dispatch/family.h"
 
-#define KUBIK_AVX2_SLOTS(X)                                                                     \
-  X(KMVec2Transform)                                                                            \
-  X(KMVec3Transform) X(KMVec4Transform) X(KMMatrixMultiply) X(KMMatrixMultiplyTranspose)        \
-      X(KMVec2TransformNormal) X(KMVec3TransformNormal) X(KMVec3Normalize) X(KMVec4Normalize)   \
-          X(KMVec2TransformCoord) X(KMVec3TransformCoord) X(KMMatrixInverse)                    \
-              X(KMQuaternionMultiply) X(KMQuaternionNormalize) X(KMPlaneNormalize)              \
-                  X(KMQuaternionRotationYawPitchRoll) X(KMPlaneTransform) X(KMQuaternionSlerp)  \
-                      X(KMMatrixRotationQuaternion) X(KMMatrixRotationYawPitchRoll)             \
-                          X(KMQuaternionSquad) X(KMVec2Normalize) X(KMFloat32To16Array)          \
-                              X(KMFloat16To32Array) X(KMVec2TransformArray)                     \
-                                  X(KMVec2TransformCoordArray) X(KMVec2TransformNormalArray)    \
-                                      X(KMVec3TransformArray) X(KMVec3TransformCoordArray)      \
-                                          X(KMVec3TransformNormalArray) X(KMVec4TransformArray) \
-                                              X(KMPlaneTransformArray)
+// clang-format off
+#define KUBIK_AVX2_SLOTS(X)        \
+  X(KMVec2Transform)               \
+  X(KMVec3Transform)               \
+  X(KMVec4Transform)               \
+  X(KMPlaneTransform)              \
+  X(KMVec2TransformNormal)         \
+  X(KMVec3TransformNormal)         \
+  X(KMVec2TransformCoord)          \
+  X(KMVec3TransformCoord)          \
+  X(KMMatrixMultiply)              \
+  X(KMMatrixMultiplyTranspose)     \
+  X(KMMatrixInverse)               \
+  X(KMMatrixRotationQuaternion)    \
+  X(KMMatrixRotationYawPitchRoll)  \
+  X(KMVec2Normalize)               \
+  X(KMVec3Normalize)               \
+  X(KMVec4Normalize)               \
+  X(KMQuaternionNormalize)         \
+  X(KMPlaneNormalize)              \
+  X(KMQuaternionMultiply)          \
+  X(KMQuaternionRotationYawPitchRoll) \
+  X(KMQuaternionSlerp)             \
+  X(KMQuaternionSquad)             \
+  X(KMFloat32To16Array)            \
+  X(KMFloat16To32Array)            \
+  X(KMVec2TransformArray)          \
+  X(KMVec2TransformCoordArray)     \
+  X(KMVec2TransformNormalArray)    \
+  X(KMVec3TransformArray)          \
+  X(KMVec3TransformCoordArray)     \
+  X(KMVec3TransformNormalArray)    \
+  X(KMVec4TransformArray)          \
+  X(KMPlaneTransformArray)
 
-// Accuracy per slot: the largest error against the reference, in units of
-// 2^-24 times the magnitude rounding can reach in that output (for a sum of
-// products: the sum of the absolute products).
-#define KUBIK_AVX2_BOUNDS(X) X(KMMatrixMultiply, 4)
+// Accuracy per slot: the largest difference from the reference in units of
+// 2^-24 times the magnitude rounding can reach in that output: for a sum of
+// products, the sum of the absolute products (divided by |w| for the
+// coordinate transforms); for the inverse, the largest element of the
+// result; for unit results (normalisers, rotations, interpolations), 1.
+// Fused multiply-adds round each chain step once, so these are the
+// measured worst cases over 200 000 random inputs in [-1, 1] (unit
+// quaternions, t in [0, 1], angles in [-3.2, 3.2]) rounded up, not
+// single-precision ulps. The array transforms form the same chains as the
+// single ones; the half conversions are exact.
+#define KUBIK_AVX2_BOUNDS(X)              \
+  X(KMVec2Transform, 3)                   \
+  X(KMVec3Transform, 3)                   \
+  X(KMVec4Transform, 4)                   \
+  X(KMPlaneTransform, 4)                  \
+  X(KMVec2TransformNormal, 3)             \
+  X(KMVec3TransformNormal, 3)             \
+  X(KMVec2TransformCoord, 3)              \
+  X(KMVec3TransformCoord, 3)              \
+  X(KMMatrixMultiply, 4)                  \
+  X(KMMatrixMultiplyTranspose, 4)         \
+  X(KMMatrixInverse, 8)                   \
+  X(KMMatrixRotationQuaternion, 1)        \
+  X(KMMatrixRotationYawPitchRoll, 13)     \
+  X(KMVec2Normalize, 2)                   \
+  X(KMVec3Normalize, 2)                   \
+  X(KMVec4Normalize, 2)                   \
+  X(KMQuaternionNormalize, 2)             \
+  X(KMPlaneNormalize, 2)                  \
+  X(KMQuaternionMultiply, 3)              \
+  X(KMQuaternionRotationYawPitchRoll, 3)  \
+  X(KMQuaternionSlerp, 4)                 \
+  X(KMQuaternionSquad, 4)                 \
+  X(KMFloat32To16Array, 0)                \
+  X(KMFloat16To32Array, 0)                \
+  X(KMVec2TransformArray, 3)              \
+  X(KMVec2TransformCoordArray, 3)         \
+  X(KMVec2TransformNormalArray, 3)        \
+  X(KMVec3TransformArray, 3)              \
+  X(KMVec3TransformCoordArray, 3)         \
+  X(KMVec3TransformNormalArray, 3)        \
+  X(KMVec4TransformArray, 4)              \
+  X(KMPlaneTransformArray, 4)
+// clang-format on
 
 namespace kubik::avx2 {
 
 KUBIK_AVX2_SLOTS(KUBIK_DECLARE_SLOT_FUNCTION)
 
-// Only family.cpp, built without the family's flags, uses the installer.
+// Only family.cpp, built without the family's flags, uses the installer;
+// the family's sources include this header for the declarations alone.
 KUBIK_DEFINE_FAMILY_INSTALLER(KUBIK_AVX2_SLOTS)
 
 }  // namespace kubik::avx2

@@ -19,7 +19,7 @@
 // the arrays form the same fused chains as the AVX2 family; the half
 // conversions are exact.
 #define KUBIK_AVX512_BOUNDS(X)     \
-  X(KMMatrixMultiply, 3)           \
+  X(KMMatrixMultiply, 4)           \
   X(KMFloat32To16Array, 0)         \
   X(KMFloat16To32Array, 0)         \
   X(KMVec3TransformArray, 3)       \
