@@ -28,14 +28,8 @@ enum class Form {
 template <int N, Form F>
 constexpr int kOut = F == Form::kPoint ? 4 : N;
 
-// Outputs at least this large bypass the caches.
-std::size_t StreamingThreshold() {
-  static const std::size_t bytes = [] {
-    const long reported = sysconf(_SC_LEVEL3_CACHE_SIZE);
-    return reported > 0 ? static_cast<std::size_t>(reported) : std::size_t{32} << 20;
-  }();
-  return bytes;
-}
+// 0 until the first array call reads the last-level cache's size.
+std::size_t streaming_threshold = 0;
 
 struct Matrix8 {
   __m256 e[16];  // element k of the matrix in all eight lanes
@@ -219,7 +213,7 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const In* v, std::uint32
     Broadcast(b, m);
     const std::size_t blocks_end = n & ~std::size_t{7};
     const bool aligned4 = (reinterpret_cast<std::uintptr_t>(out) & 3) == 0;
-    if (aligned4 && std::size_t{n} * kOutBytes >= StreamingThreshold()) {
+    if (aligned4 && std::size_t{n} * kOutBytes >= ArrayStreamingThreshold()) {
       // One at a time up to the first 32-byte boundary, then streaming
       // blocks; a block of eight outputs is a multiple of 32 bytes.
       while (i < n && (reinterpret_cast<std::uintptr_t>(At(out, out_stride, i)) & 31) != 0) {
@@ -259,7 +253,7 @@ Out* Transform4Array(Out* out, std::uint32_t out_stride, const In* v, std::uint3
   std::size_t i = 0;
   const bool tight = v_stride == 16 && out_stride == 16;
   if (tight && (reinterpret_cast<std::uintptr_t>(out) & 3) == 0 &&
-      std::size_t{n} * 16 >= StreamingThreshold()) {
+      std::size_t{n} * 16 >= ArrayStreamingThreshold()) {
     while (i < n && (reinterpret_cast<std::uintptr_t>(At(out, 16, i)) & 31) != 0) {
       _mm_storeu_ps(reinterpret_cast<float*>(At(out, 16, i)),
                     _mm256_castps256_ps128(transform(_mm256_castps128_ps256(
@@ -290,6 +284,20 @@ Out* Transform4Array(Out* out, std::uint32_t out_stride, const In* v, std::uint3
 }
 
 }  // namespace
+
+std::size_t ArrayStreamingThreshold() {
+  std::size_t bytes = __atomic_load_n(&streaming_threshold, __ATOMIC_RELAXED);
+  if (bytes == 0) {
+    const long reported = sysconf(_SC_LEVEL3_CACHE_SIZE);
+    bytes = reported > 0 ? static_cast<std::size_t>(reported) : std::size_t{32} << 20;
+    __atomic_store_n(&streaming_threshold, bytes, __ATOMIC_RELAXED);
+  }
+  return bytes;
+}
+
+void SetArrayStreamingThresholdForTesting(std::size_t bytes) {
+  __atomic_store_n(&streaming_threshold, bytes, __ATOMIC_RELAXED);
+}
 
 KMVECTOR4* KMVec2TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
                                 const KMMATRIX* m, uint32_t n) {

@@ -4,6 +4,8 @@
 // the rest) keep that family's functions or the reference.
 #pragma once
 
+#include <cstddef>
+
 #include "math/dispatch/family.h"
 
 // clang-format off
@@ -89,6 +91,12 @@
 namespace kubik::avx2 {
 
 KUBIK_AVX2_SLOTS(KUBIK_DECLARE_SLOT_FUNCTION)
+
+// Array outputs of at least this many bytes are written with non-temporal
+// stores: the size of the last-level cache, read once. Tests lower it to
+// reach the streaming path with small arrays (0 restores the cache size).
+std::size_t ArrayStreamingThreshold();
+void SetArrayStreamingThresholdForTesting(std::size_t bytes);
 
 // Only family.cpp, built without the family's flags, uses the installer;
 // the family's sources include this header for the declarations alone.

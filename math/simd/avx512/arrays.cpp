@@ -2,7 +2,8 @@
 // step: the components are spread into one register each by two-source
 // permutes, each output component is a fused chain over the broadcast
 // matrix (the AVX2 family's chains, so the results are the same), and the
-// last elements go under a mask. Other strides use the AVX2 family's walk.
+// last elements go under a mask. Other strides, and outputs larger than the
+// last-level cache, use the AVX2 family's walk.
 #include <immintrin.h>
 
 #include <cstddef>
@@ -140,7 +141,9 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v,
                     std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n,
                     Out* (*strided)(Out*, std::uint32_t, const KMVECTOR3*, std::uint32_t,
                                     const KMMATRIX*, std::uint32_t)) {
-  if (v_stride != sizeof(KMVECTOR3) || out_stride != sizeof(Out)) {
+  // The AVX2 walk also writes outputs beyond the last-level cache around it.
+  if (v_stride != sizeof(KMVECTOR3) || out_stride != sizeof(Out) ||
+      std::size_t{n} * sizeof(Out) >= avx2::ArrayStreamingThreshold()) {
     return strided(out, out_stride, v, v_stride, m, n);
   }
   Matrix16 b;

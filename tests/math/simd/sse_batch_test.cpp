@@ -15,6 +15,7 @@
 
 #include "math/cpu/selection.h"
 #include "math/dispatch/operation_table.h"
+#include "math/simd/avx2/family.h"
 #include "math/reference/reference.h"
 
 namespace {
@@ -188,6 +189,33 @@ TEST_P(Batch, ArraysWithWideStridesAndUnalignedBases) {
   // Off a 16-byte boundary by a whole float, and by bytes with odd strides.
   CheckEveryArray(table_, Threshold(), {Threshold() + 6, 36, 44, 4, false}, random);
   CheckEveryArray(table_, Threshold(), {Threshold() + 6, 37, 45, 13, false}, random);
+}
+
+// Outputs past the streaming threshold (lowered to 0 here) go through
+// non-temporal stores from the first 32-byte boundary inside them: the same
+// results, and still nothing outside the elements written.
+TEST_P(Batch, StreamedArraysKeepToTheirElements) {
+  if (std::string(GetParam()).rfind("avx", 0) != 0) GTEST_SKIP() << "no streaming path";
+  kubik::avx2::SetArrayStreamingThresholdForTesting(1);
+  std::mt19937 random(6);
+  const std::uint32_t t = Threshold();
+  for (std::uint32_t offset : {0u, 4u, 8u, 12u, 20u, 28u}) {
+    for (std::uint32_t n : {8u, 9u, 23u, 40u}) {
+      // Tightly packed, each element size in turn.
+      CheckArray<Slot::KMVec2TransformCoordArray, Slot::KMVec2TransformCoord, KMVECTOR2, KMVECTOR2>(
+          table_, t, {n, 8, 8, offset, false}, random);
+      CheckArray<Slot::KMVec2TransformNormalArray, Slot::KMVec2TransformNormal, KMVECTOR2,
+                 KMVECTOR2>(table_, t, {n, 8, 8, offset, false}, random);
+      CheckArray<Slot::KMVec2TransformArray, Slot::KMVec2Transform, KMVECTOR2, KMVECTOR4>(
+          table_, t, {n, 8, 16, offset, false}, random);
+      CheckArray<Slot::KMVec3TransformArray, Slot::KMVec3Transform, KMVECTOR3, KMVECTOR4>(
+          table_, t, {n, 12, 16, offset, false}, random);
+      CheckEveryArray(table_, t, {n, 12, 12, offset, false}, random, true);
+      CheckEveryArray(table_, t, {n, 16, 16, offset, false}, random);
+      CheckEveryArray(table_, t, {n, 16, 16, offset, true}, random);
+    }
+  }
+  kubik::avx2::SetArrayStreamingThresholdForTesting(0);
 }
 
 // ---- Half to float -------------------------------------------------------------
