@@ -47,8 +47,9 @@ struct Soa {
 // Output component j: x m1j + y m2j [+ z m3j] [+ m4j], one fused chain.
 template <int N, Form F>
 __m256 Component(const Soa& s, const Matrix8& b, int j) {
-  __m256 sum = F == Form::kNormal ? _mm256_mul_ps(s.x, b.e[j])
-                                  : _mm256_fmadd_ps(s.x, b.e[j], b.e[12 + j]);
+  // Started from +0 as the reference's sums are, so a -0 product does not
+  // leave a -0 result.
+  __m256 sum = _mm256_fmadd_ps(s.x, b.e[j], F == Form::kNormal ? _mm256_setzero_ps() : b.e[12 + j]);
   sum = _mm256_fmadd_ps(s.y, b.e[4 + j], sum);
   if constexpr (N == 3) sum = _mm256_fmadd_ps(s.z, b.e[8 + j], sum);
   return sum;
@@ -175,17 +176,13 @@ void Block(float* out, const float* in, const Matrix8& b) {
 // One element at any address, in 128-bit lanes with the same chains.
 template <int N, Form F>
 void One(void* out, const void* in, const Rows& m) {
-  const float* v = static_cast<const float*>(in);
-  float xyz[3];
-  std::memcpy(xyz, v, N * sizeof(float));
-  __m128 sum = F == Form::kNormal ? _mm_mul_ps(_mm_set1_ps(xyz[0]), m.r1)
-                                  : _mm_fmadd_ps(_mm_set1_ps(xyz[0]), m.r1, m.r4);
-  sum = _mm_fmadd_ps(_mm_set1_ps(xyz[1]), m.r2, sum);
-  if constexpr (N == 3) sum = _mm_fmadd_ps(_mm_set1_ps(xyz[2]), m.r3, sum);
-  if constexpr (F == Form::kCoord) {
-    const __m128 w = Broadcast<3>(sum);
-    if (!NearlyOne(Lane0(w))) sum = _mm_mul_ps(sum, _mm_div_ps(_mm_set1_ps(1.0f), w));
-  }
+  float v[3];
+  std::memcpy(v, in, N * sizeof(float));
+  constexpr bool kTranslated = F != Form::kNormal;
+  __m128 sum = N == 3 ? Transform3(_mm_set1_ps(v[0]), _mm_set1_ps(v[1]), _mm_set1_ps(v[2]), m,
+                                   kTranslated)
+                      : Transform2(_mm_set1_ps(v[0]), _mm_set1_ps(v[1]), m, kTranslated);
+  if constexpr (F == Form::kCoord) sum = DivideByW(sum);
   if constexpr (kOut<N, F> == 4) {
     _mm_storeu_ps(static_cast<float*>(out), sum);
   } else if constexpr (kOut<N, F> == 3) {
@@ -245,7 +242,7 @@ Out* Transform4Array(Out* out, std::uint32_t out_stride, const In* v, std::uint3
   const __m256 r3 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[2]));
   const __m256 r4 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[3]));
   auto transform = [&](__m256 p) {
-    __m256 sum = _mm256_mul_ps(BroadcastInHalves<0>(p), r1);
+    __m256 sum = _mm256_fmadd_ps(BroadcastInHalves<0>(p), r1, _mm256_setzero_ps());
     sum = _mm256_fmadd_ps(BroadcastInHalves<1>(p), r2, sum);
     sum = _mm256_fmadd_ps(BroadcastInHalves<2>(p), r3, sum);
     return _mm256_fmadd_ps(BroadcastInHalves<3>(p), r4, sum);

@@ -17,6 +17,11 @@ namespace {
 
 #define KUBIK_AVX2_LANES(a, b, c, d) _MM_SHUFFLE(d, c, b, a)
 
+inline bool NearlyOne(float x) {
+  // |x - 1| <= 2^-23 with the difference formed exactly: near 1 it is.
+  return x >= 1.0f - 0x1p-23f && x <= 1.0f + 0x1p-23f;
+}
+
 template <int I>
 inline __m128 Broadcast(__m128 v) {
   return _mm_permute_ps(v, _MM_SHUFFLE(I, I, I, I));
@@ -38,13 +43,13 @@ inline std::uint32_t Bits(float f) {
   return u;
 }
 
-// (p[0], p[1], 0, 0): one 8-byte load.
+// (p[0], p[1], 0, 0): one 8-byte load, at any address.
 inline __m128 LoadPair(const void* p) {
-  return _mm_castpd_ps(_mm_load_sd(static_cast<const double*>(p)));
+  return _mm_loadl_pi(_mm_setzero_ps(), static_cast<const __m64*>(p));
 }
 
 inline void StorePair(void* p, __m128 v) {
-  _mm_store_sd(static_cast<double*>(p), _mm_castps_pd(v));
+  _mm_storel_pi(static_cast<__m64*>(p), v);
 }
 
 inline __m128 LoadFloat(const void* p) {
@@ -65,7 +70,7 @@ inline __m128 LoadVector3(const void* p) {
 
 inline void StoreVector3(void* p, __m128 v) {
   StorePair(p, v);
-  _mm_store_ss(reinterpret_cast<float*>(static_cast<char*>(p) + 8), _mm_movehl_ps(v, v));
+  StoreFloat(static_cast<char*>(p) + 8, _mm_movehl_ps(v, v));
 }
 
 struct Rows {
@@ -86,9 +91,24 @@ inline RowPairs LoadRowPairs(const KMMATRIX* m) {
   return {_mm256_loadu_ps(m->m[0]), _mm256_loadu_ps(m->m[2])};
 }
 
-inline bool NearlyOne(float x) {
-  // |x - 1| <= 2^-23 with the difference formed exactly: near 1 it is.
-  return x >= 1.0f - 0x1p-23f && x <= 1.0f + 0x1p-23f;
+// x row1 + y row2 [+ z row3] [+ row4], one fused chain: the single
+// transforms, the arrays' last elements and the skinning share it.
+inline __m128 Transform3(__m128 x, __m128 y, __m128 z, const Rows& r, bool with_translation) {
+  const __m128 start = with_translation ? r.r4 : _mm_setzero_ps();
+  return _mm_fmadd_ps(z, r.r3, _mm_fmadd_ps(y, r.r2, _mm_fmadd_ps(x, r.r1, start)));
+}
+
+inline __m128 Transform2(__m128 x, __m128 y, const Rows& r, bool with_translation) {
+  const __m128 start = with_translation ? r.r4 : _mm_setzero_ps();
+  return _mm_fmadd_ps(y, r.r2, _mm_fmadd_ps(x, r.r1, start));
+}
+
+// Times 1/w unless w is within 2^-23 of 1; w = 0 gives infinities (NaN
+// where the component is 0), as in the reference. One division serves every
+// component.
+inline __m128 DivideByW(__m128 p) {
+  const __m128 w = Broadcast<3>(p);
+  return NearlyOne(Lane0(w)) ? p : _mm_mul_ps(p, _mm_div_ps(_mm_set1_ps(1.0f), w));
 }
 
 constexpr float kSmallestNormal = 1.17549435e-38f;  // 2^-126

@@ -1,7 +1,6 @@
 // The AVX2 family: AVX2, FMA and F16C, on processors whose operating system
 // saves the YMM registers. It lays its functions over the SSE2 family's;
-// the slots it leaves (splines, plane builders, skinning, tessellation and
-// the rest) keep that family's functions or the reference.
+// the slots it leaves (splines, plane builders, tessellation and the rest) keep that family's functions or the reference.
 #pragma once
 
 #include <cstddef>
@@ -41,7 +40,8 @@
   X(KMVec3TransformCoordArray)     \
   X(KMVec3TransformNormalArray)    \
   X(KMVec4TransformArray)          \
-  X(KMPlaneTransformArray)
+  X(KMPlaneTransformArray)         \
+  X(SkinnedMeshBlend)
 
 // Accuracy per slot: the largest difference from the reference in units of
 // 2^-24 times the magnitude rounding can reach in that output: for a sum of
@@ -85,7 +85,8 @@
   X(KMVec3TransformCoordArray, 3)         \
   X(KMVec3TransformNormalArray, 3)        \
   X(KMVec4TransformArray, 4)              \
-  X(KMPlaneTransformArray, 4)
+  X(KMPlaneTransformArray, 4)             \
+  X(SkinnedMeshBlend, 3)
 // clang-format on
 
 namespace kubik::avx2 {

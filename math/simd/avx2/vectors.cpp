@@ -7,29 +7,21 @@
 namespace kubik::avx2 {
 namespace {
 
-// x * row1 + y * row2 [+ z * row3] [+ row4], in one fused chain.
 __m128 Transform2(const float* v, const Rows& r, bool with_translation) {
-  const __m128 start = with_translation ? r.r4 : _mm_setzero_ps();
-  return _mm_fmadd_ps(_mm_broadcast_ss(v + 1), r.r2, _mm_fmadd_ps(_mm_broadcast_ss(v), r.r1, start));
+  return Transform2(_mm_broadcast_ss(v), _mm_broadcast_ss(v + 1), r, with_translation);
 }
 
 __m128 Transform3(const float* v, const Rows& r, bool with_translation) {
-  return _mm_fmadd_ps(_mm_broadcast_ss(v + 2), r.r3, Transform2(v, r, with_translation));
+  return Transform3(_mm_broadcast_ss(v), _mm_broadcast_ss(v + 1), _mm_broadcast_ss(v + 2), r,
+                    with_translation);
 }
 
 __m128 Transform4(__m128 v, const Rows& r) {
-  __m128 sum = _mm_mul_ps(Broadcast<0>(v), r.r1);
+  // Started from +0 as the reference's sums are.
+  __m128 sum = _mm_fmadd_ps(Broadcast<0>(v), r.r1, _mm_setzero_ps());
   sum = _mm_fmadd_ps(Broadcast<1>(v), r.r2, sum);
   sum = _mm_fmadd_ps(Broadcast<2>(v), r.r3, sum);
   return _mm_fmadd_ps(Broadcast<3>(v), r.r4, sum);
-}
-
-// Times 1/w unless w is within 2^-23 of 1; w = 0 gives infinities (NaN
-// where the component is 0), as in the reference. One division serves every
-// component, as in the arrays, which give the same bits.
-__m128 DivideByW(__m128 p) {
-  const __m128 w = Broadcast<3>(p);
-  return NearlyOne(Lane0(w)) ? p : _mm_mul_ps(p, _mm_div_ps(_mm_set1_ps(1.0f), w));
 }
 
 // The squared length of the lanes in `mask`, one fused chain.

@@ -72,8 +72,8 @@ struct Matrix16 {
 };
 
 __m512 Component(const __m512 s[3], const Matrix16& b, int j, Form form) {
-  __m512 sum = form == Form::kNormal ? _mm512_mul_ps(s[0], b.e[j])
-                                     : _mm512_fmadd_ps(s[0], b.e[j], b.e[12 + j]);
+  __m512 sum =
+      _mm512_fmadd_ps(s[0], b.e[j], form == Form::kNormal ? _mm512_setzero_ps() : b.e[12 + j]);
   sum = _mm512_fmadd_ps(s[1], b.e[4 + j], sum);
   return _mm512_fmadd_ps(s[2], b.e[8 + j], sum);
 }
