@@ -31,7 +31,15 @@ namespace kubik::avx512 {
 
 KUBIK_AVX512_SLOTS(KUBIK_DECLARE_SLOT_FUNCTION)
 
-// Only family.cpp, built without the family's flags, uses the installer.
+// Only the registry, built without the family's flags, calls the installer;
+// the family's sources include this header for the declarations alone.
 KUBIK_DEFINE_FAMILY_INSTALLER(KUBIK_AVX512_SLOTS)
+
+// Every slot the family fills states its accuracy bound, and no other.
+#define KUBIK_AVX512_COUNT_SLOT(name) +1
+#define KUBIK_AVX512_COUNT_BOUND(name, units) +1
+static_assert(0 KUBIK_AVX512_SLOTS(KUBIK_AVX512_COUNT_SLOT) == 0 KUBIK_AVX512_BOUNDS(KUBIK_AVX512_COUNT_BOUND));
+#undef KUBIK_AVX512_COUNT_SLOT
+#undef KUBIK_AVX512_COUNT_BOUND
 
 }  // namespace kubik::avx512

@@ -270,6 +270,7 @@ TEST(EmulatedProcessor, SelectsTheFamilyTheRunnerNames) {
   ResetSelectionForTesting();
   KMMATRIX m;
   KMMatrixTranslation(&m, 1.0f, 2.0f, 3.0f);  // the first call selects
+  EXPECT_EQ(SelectedFamily(), family) << SelectedFamily()->name;
   EXPECT_EQ(ImplementationSet(), family->implementation_set);
   EXPECT_EQ(m._42, 2.0f);
   ResetSelectionForTesting();
