@@ -1,6 +1,6 @@
 // The AVX2 family: AVX2, FMA and F16C, on processors whose operating system
 // saves the YMM registers. It lays its functions over the SSE2 family's;
-// the slots it leaves (splines, plane builders, tessellation and the rest) keep that family's functions or the reference.
+// the slots it leaves (splines, plane builders and the rest) keep that family's functions or the reference.
 #pragma once
 
 #include <cstddef>
@@ -41,7 +41,8 @@
   X(KMVec3TransformNormalArray)    \
   X(KMVec4TransformArray)          \
   X(KMPlaneTransformArray)         \
-  X(SkinnedMeshBlend)
+  X(SkinnedMeshBlend)              \
+  X(NPatchTessellate)
 
 // Accuracy per slot: the largest difference from the reference in units of
 // 2^-24 times the magnitude rounding can reach in that output: for a sum of
@@ -52,7 +53,11 @@
 // measured worst cases over 200 000 random inputs in [-1, 1] (unit
 // quaternions, t in [0, 1], angles in [-3.2, 3.2]) rounded up, not
 // single-precision ulps. The array transforms form the same chains as the
-// single ones; the half conversions are exact.
+// single ones; the half conversions are exact; the skinned-mesh blend is
+// the reference's walk on the family's transforms; the N-patch bound is
+// that of its attributes (the positions: 6 units of the largest corner
+// coordinate), dominated by w = 1 - u - v rounded to float as the SSE
+// families round it.
 #define KUBIK_AVX2_BOUNDS(X)              \
   X(KMVec2Transform, 3)                   \
   X(KMVec3Transform, 3)                   \
@@ -86,7 +91,8 @@
   X(KMVec3TransformNormalArray, 3)        \
   X(KMVec4TransformArray, 4)              \
   X(KMPlaneTransformArray, 4)             \
-  X(SkinnedMeshBlend, 3)
+  X(SkinnedMeshBlend, 3)                  \
+  X(NPatchTessellate, 14)
 // clang-format on
 
 namespace kubik::avx2 {
