@@ -18,7 +18,8 @@ using kubik::Slot;
 constexpr const char* kFamilies[] = {"reference", "sse2", "avx2", "avx512"};
 
 struct Inputs {
-  KMMATRIX a{0.9f, 0.1f, -0.2f, 0.01f, -0.1f, 1.1f, 0.3f, 0.02f, 0.2f, -0.3f, 0.8f, 0.03f, 1, 2, 3, 1};
+  KMMATRIX a{0.9f, 0.1f,  -0.2f, 0.01f, -0.1f, 1.1f, 0.3f, 0.02f,
+             0.2f, -0.3f, 0.8f,  0.03f, 1,     2,    3,    1};
   KMMATRIX b{1.1f, -0.2f, 0.3f, 0, 0.2f, 0.9f, -0.1f, 0, -0.3f, 0.1f, 1.2f, 0, 4, 5, 6, 1};
   KMQUATERNION q1{0.1f, 0.2f, 0.3f, 0.927f};
   KMQUATERNION q2{-0.3f, 0.5f, 0.1f, 0.806f};
@@ -43,10 +44,9 @@ void RegisterAll() {
     const kubik::ImplementationFamily* family = kubik::FindImplementationFamily(name);
     if (!family || !family->can_run(kubik::RealProcessor())) continue;
     auto add = [&](const char* operation, auto body) {
-      benchmark::RegisterBenchmark((std::string(operation) + "/" + name).c_str(),
-                                   [family, body](benchmark::State& state) {
-                                     Run(state, family, body);
-                                   });
+      benchmark::RegisterBenchmark(
+          (std::string(operation) + "/" + name).c_str(),
+          [family, body](benchmark::State& state) { Run(state, family, body); });
     };
     add("MatrixMultiply", [](const OperationTable& t, Inputs& in) {
       KMMATRIX out;

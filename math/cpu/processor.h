@@ -79,7 +79,7 @@ inline constexpr std::uint32_t kLeaf7EbxAvx512F = 1u << 16;
 inline constexpr std::uint32_t kLeaf7EbxAvx512Dq = 1u << 17;
 inline constexpr std::uint32_t kLeaf7EbxAvx512Bw = 1u << 30;
 inline constexpr std::uint32_t kLeaf7EbxAvx512Vl = 1u << 31;
-inline constexpr std::uint64_t kXcr0YmmState = 0x6;    // SSE and upper YMM halves
+inline constexpr std::uint64_t kXcr0YmmState = 0x6;   // SSE and upper YMM halves
 inline constexpr std::uint64_t kXcr0ZmmState = 0xe0;  // opmask, upper ZMM halves, ZMM16-31
 
 std::uint32_t QueryVectorExtensions(const ProcessorProbe& processor);

@@ -57,12 +57,12 @@ __m256 Component(const Soa& s, const Matrix8& b, int j) {
 
 // Eight tightly packed 3-vectors (96 bytes), components in element order.
 Soa Load3(const float* p) {
-  const __m256 m03 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)),
-                                          _mm_loadu_ps(p + 12), 1);
-  const __m256 m14 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p + 4)),
-                                          _mm_loadu_ps(p + 16), 1);
-  const __m256 m25 = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p + 8)),
-                                          _mm_loadu_ps(p + 20), 1);
+  const __m256 m03 =
+      _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)), _mm_loadu_ps(p + 12), 1);
+  const __m256 m14 =
+      _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p + 4)), _mm_loadu_ps(p + 16), 1);
+  const __m256 m25 =
+      _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p + 8)), _mm_loadu_ps(p + 20), 1);
   const __m256 xy = _mm256_shuffle_ps(m14, m25, _MM_SHUFFLE(2, 1, 3, 2));
   const __m256 yz = _mm256_shuffle_ps(m03, m14, _MM_SHUFFLE(1, 0, 2, 1));
   Soa s;
@@ -142,8 +142,9 @@ void Store4(float* p, const Soa& r) {
 // 1/w, or 1 where w is within 2^-23 of 1 (those elements stay undivided).
 __m256 ReciprocalOfW(__m256 w) {
   const __m256 one = _mm256_set1_ps(1.0f);
-  const __m256 near_one = _mm256_and_ps(_mm256_cmp_ps(w, _mm256_set1_ps(1.0f - 0x1p-23f), _CMP_GE_OQ),
-                                        _mm256_cmp_ps(w, _mm256_set1_ps(1.0f + 0x1p-23f), _CMP_LE_OQ));
+  const __m256 near_one =
+      _mm256_and_ps(_mm256_cmp_ps(w, _mm256_set1_ps(1.0f - 0x1p-23f), _CMP_GE_OQ),
+                    _mm256_cmp_ps(w, _mm256_set1_ps(1.0f + 0x1p-23f), _CMP_LE_OQ));
   return _mm256_blendv_ps(_mm256_div_ps(one, w), one, near_one);
 }
 
@@ -179,9 +180,9 @@ void One(void* out, const void* in, const Rows& m) {
   float v[3];
   std::memcpy(v, in, N * sizeof(float));
   constexpr bool kTranslated = F != Form::kNormal;
-  __m128 sum = N == 3 ? Transform3(_mm_set1_ps(v[0]), _mm_set1_ps(v[1]), _mm_set1_ps(v[2]), m,
-                                   kTranslated)
-                      : Transform2(_mm_set1_ps(v[0]), _mm_set1_ps(v[1]), m, kTranslated);
+  __m128 sum =
+      N == 3 ? Transform3(_mm_set1_ps(v[0]), _mm_set1_ps(v[1]), _mm_set1_ps(v[2]), m, kTranslated)
+             : Transform2(_mm_set1_ps(v[0]), _mm_set1_ps(v[1]), m, kTranslated);
   if constexpr (F == Form::kCoord) sum = DivideByW(sum);
   if constexpr (kOut<N, F> == 4) {
     _mm_storeu_ps(static_cast<float*>(out), sum);

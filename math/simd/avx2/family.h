@@ -1,6 +1,7 @@
 // The AVX2 family: AVX2, FMA and F16C, on processors whose operating system
 // saves the YMM registers. It lays its functions over the SSE2 family's;
-// the slots it leaves (splines, plane builders and the rest) keep that family's functions or the reference.
+// the slots it leaves (splines, plane builders and the rest) keep that family's functions or the
+// reference.
 #pragma once
 
 #include <cstddef>
@@ -112,7 +113,8 @@ KUBIK_DEFINE_FAMILY_INSTALLER(KUBIK_AVX2_SLOTS)
 // Every slot the family fills states its accuracy bound, and no other.
 #define KUBIK_AVX2_COUNT_SLOT(name) +1
 #define KUBIK_AVX2_COUNT_BOUND(name, units) +1
-static_assert(0 KUBIK_AVX2_SLOTS(KUBIK_AVX2_COUNT_SLOT) == 0 KUBIK_AVX2_BOUNDS(KUBIK_AVX2_COUNT_BOUND));
+static_assert(0 KUBIK_AVX2_SLOTS(KUBIK_AVX2_COUNT_SLOT) ==
+              0 KUBIK_AVX2_BOUNDS(KUBIK_AVX2_COUNT_BOUND));
 #undef KUBIK_AVX2_COUNT_SLOT
 #undef KUBIK_AVX2_COUNT_BOUND
 

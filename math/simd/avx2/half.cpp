@@ -45,19 +45,19 @@ __m128i ToHalves(__m256 f) {
     return _mm256_cvtps_ph(f, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
   }
   const __m256i one = _mm256_set1_epi32(1);
-  const __m256i normal = _mm256_srli_epi32(
-      _mm256_add_epi32(_mm256_sub_epi32(a, _mm256_set1_epi32(939520001)),
-                       _mm256_and_si256(_mm256_srli_epi32(a, 13), one)),
-      13);
+  const __m256i normal =
+      _mm256_srli_epi32(_mm256_add_epi32(_mm256_sub_epi32(a, _mm256_set1_epi32(939520001)),
+                                         _mm256_and_si256(_mm256_srli_epi32(a, 13), one)),
+                        13);
   const __m256i mantissa = _mm256_or_si256(_mm256_and_si256(a, _mm256_set1_epi32(0x7fffff)),
                                            _mm256_set1_epi32(0x800000));
   // Shifts of 32 or more give 0, as the reference's test for 24 does.
   const __m256i shift = _mm256_sub_epi32(_mm256_set1_epi32(113), _mm256_srli_epi32(a, 23));
   const __m256i c = _mm256_srlv_epi32(mantissa, shift);
-  const __m256i denormal = _mm256_srli_epi32(
-      _mm256_add_epi32(_mm256_add_epi32(c, _mm256_set1_epi32(4095)),
-                       _mm256_and_si256(_mm256_srli_epi32(c, 13), one)),
-      13);
+  const __m256i denormal =
+      _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(c, _mm256_set1_epi32(4095)),
+                                         _mm256_and_si256(_mm256_srli_epi32(c, 13), one)),
+                        13);
   const __m256i is_normal = _mm256_cmpgt_epi32(a, _mm256_set1_epi32(0x387fffff));
   const __m256i saturated = _mm256_cmpgt_epi32(a, _mm256_set1_epi32(0x47ffefff));
   __m256i h = _mm256_blendv_epi8(denormal, normal, is_normal);

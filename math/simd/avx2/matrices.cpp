@@ -53,10 +53,9 @@ __m256 MinorsWithoutColumn(__m256 u, __m256 a, __m256 b) {
   const __m256 m34_34_24_23 = _mm256_fmsub_ps(a2211, b3332, _mm256_mul_ps(b2211, a3332));
   const __m256 m24_14_14_13 = _mm256_fmsub_ps(a1000, b3332, _mm256_mul_ps(b1000, a3332));
   const __m256 m23_13_12_12 = _mm256_fmsub_ps(a1000, b2211, _mm256_mul_ps(b1000, a2211));
-  const __m256 first =
-      _mm256_fmsub_ps(_mm256_permute_ps(u, KUBIK_AVX2_LANES(1, 0, 0, 0)), m34_34_24_23,
-                      _mm256_mul_ps(_mm256_permute_ps(u, KUBIK_AVX2_LANES(2, 2, 1, 1)),
-                                    m24_14_14_13));
+  const __m256 first = _mm256_fmsub_ps(
+      _mm256_permute_ps(u, KUBIK_AVX2_LANES(1, 0, 0, 0)), m34_34_24_23,
+      _mm256_mul_ps(_mm256_permute_ps(u, KUBIK_AVX2_LANES(2, 2, 1, 1)), m24_14_14_13));
   return _mm256_fmadd_ps(_mm256_permute_ps(u, KUBIK_AVX2_LANES(3, 3, 3, 2)), m23_13_12_12, first);
 }
 
@@ -94,15 +93,15 @@ KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMM
 KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
   // The columns of m; their cofactors come out as the rows of the adjugate.
   const RowPairs t = Transpose(LoadRowPairs(m));
-  const __m256 a = _mm256_permute2f128_ps(t.r34, t.r12, 0x20);   // (c3 | c1)
-  const __m256 b = _mm256_permute2f128_ps(t.r34, t.r12, 0x31);   // (c4 | c2)
+  const __m256 a = _mm256_permute2f128_ps(t.r34, t.r12, 0x20);    // (c3 | c1)
+  const __m256 b = _mm256_permute2f128_ps(t.r34, t.r12, 0x31);    // (c4 | c2)
   const __m256 u13 = _mm256_permute2f128_ps(t.r12, t.r34, 0x31);  // (c2 | c4)
   const __m256 u24 = _mm256_permute2f128_ps(t.r12, t.r34, 0x20);  // (c1 | c3)
   // A 3 x 3 determinant keeps its value under a cyclic change of its rows.
   const __m256 plus_first = _mm256_setr_ps(0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f);
   const __m256 adjugate13 = _mm256_xor_ps(MinorsWithoutColumn(u13, a, b), plus_first);
-  const __m256 adjugate24 = _mm256_xor_ps(
-      MinorsWithoutColumn(u24, a, b), _mm256_xor_ps(plus_first, _mm256_set1_ps(-0.0f)));
+  const __m256 adjugate24 = _mm256_xor_ps(MinorsWithoutColumn(u24, a, b),
+                                          _mm256_xor_ps(plus_first, _mm256_set1_ps(-0.0f)));
 
   // The first column of m times its cofactors.
   const __m128 p = _mm_mul_ps(_mm256_castps256_ps128(u24), _mm256_castps256_ps128(adjugate13));
@@ -118,7 +117,8 @@ KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) 
   const __m256 scale = _mm256_broadcastss_ps(inverse);
   const __m256 r13 = _mm256_mul_ps(adjugate13, scale);
   const __m256 r24 = _mm256_mul_ps(adjugate24, scale);
-  StoreRowPairs(out, {_mm256_permute2f128_ps(r13, r24, 0x20), _mm256_permute2f128_ps(r13, r24, 0x31)});
+  StoreRowPairs(out,
+                {_mm256_permute2f128_ps(r13, r24, 0x20), _mm256_permute2f128_ps(r13, r24, 0x31)});
   return out;
 }
 

@@ -3,10 +3,11 @@
 // coordinate and normal transforms, so the results equal the reference's
 // run on this family's table), weighted sums rounded per product as in the
 // reference, and its reading of the influence entries.
+#include "math/pipeline/pipeline.h"
+
 #include <cstdint>
 #include <cstring>
 
-#include "math/pipeline/pipeline.h"
 #include "math/simd/avx2/common.h"
 #include "math/simd/avx2/family.h"
 
@@ -138,8 +139,9 @@ void NPatchTessellate(const KMVECTOR3* normals, const float* samples, uint32_t s
   net[5] = EdgeControlPoint(net[0], net[9], n2, third);
   net[7] = EdgeControlPoint(net[9], net[6], n1, third);
   net[8] = EdgeControlPoint(net[6], net[9], n2, third);
-  const __m128 edges = _mm_add_ps(_mm_add_ps(_mm_add_ps(net[1], net[2]), _mm_add_ps(net[3], net[5])),
-                                  _mm_add_ps(net[7], net[8]));
+  const __m128 edges =
+      _mm_add_ps(_mm_add_ps(_mm_add_ps(net[1], net[2]), _mm_add_ps(net[3], net[5])),
+                 _mm_add_ps(net[7], net[8]));
   const __m128 corners = _mm_add_ps(_mm_add_ps(net[0], net[6]), net[9]);
   net[4] = _mm_fmsub_ps(_mm_set1_ps(0.25f), edges,
                         _mm_mul_ps(_mm_set1_ps(FloatFromBits(kCornerWeightBits)), corners));
@@ -149,8 +151,8 @@ void NPatchTessellate(const KMVECTOR3* normals, const float* samples, uint32_t s
   const std::uint32_t attributes = vertex_size - 3;
   const std::uint32_t chunks = (attributes + 7) / 8;
   const int last = static_cast<int>(attributes - 8 * (chunks ? chunks - 1 : 0));
-  const __m256i last_mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(last),
-                                               _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  const __m256i last_mask =
+      _mm256_cmpgt_epi32(_mm256_set1_epi32(last), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
   const __m256i all = _mm256_set1_epi32(-1);
 
   float vertex[kMaxNPatchVertexFloats + 8];
@@ -159,9 +161,8 @@ void NPatchTessellate(const KMVECTOR3* normals, const float* samples, uint32_t s
     const float u = samples[2 * sample], v = samples[2 * sample + 1];
     const float w = (1.0f - u) - v;
     const float vw = v * w;  // rounded before it meets u and 6, as in the reference
-    const float basis[10] = {v * v * v,        3 * v * v * w, 3 * u * v * v, 3 * v * w * w,
-                             6 * u * vw,       3 * u * u * v, w * w * w,     3 * u * w * w,
-                             3 * u * u * w,    u * u * u};
+    const float basis[10] = {v * v * v,     3 * v * v * w, 3 * u * v * v, 3 * v * w * w, 6 * u * vw,
+                             3 * u * u * v, w * w * w,     3 * u * w * w, 3 * u * u * w, u * u * u};
     __m128 position = _mm_mul_ps(_mm_set1_ps(basis[0]), net[0]);
     for (int i = 1; i < 10; ++i) position = _mm_fmadd_ps(_mm_set1_ps(basis[i]), net[i], position);
     StoreVector3(vertex, position);

@@ -40,8 +40,7 @@ __m128 SlerpWeights(__m128 dots, __m128 t) {
   const __m128 curved = _mm_cmpgt_ps(one_minus_d, _mm_set1_ps(0x1p-23f));
   const __m128 angle = ArcCosineOfNonNegative(d);
   const __m128 sine = _mm_sqrt_ps(_mm_mul_ps(one_minus_d, _mm_add_ps(one, d)));
-  const __m128 weights =
-      _mm_div_ps(SineCosine(_mm_mul_ps(angle, linear)).sine, sine);
+  const __m128 weights = _mm_div_ps(SineCosine(_mm_mul_ps(angle, linear)).sine, sine);
   return _mm_xor_ps(_mm_blendv_ps(linear, weights, curved), second_sign);
 }
 
@@ -74,14 +73,12 @@ KMQUATERNION* KMQuaternionRotationYawPitchRoll(KMQUATERNION* out, float yaw, flo
   const __m128 r = _mm_unpackhi_ps(h.cosine, h.sine);   // (cr, sr, 1, 0)
   // x = cr cy sp + sr sy cp, y = cr sy cp - sr cy sp,
   // z = sr cy cp - cr sy sp, w = cr cy cp + sr sy sp.
-  const __m128 first = _mm_mul_ps(
-      _mm_mul_ps(_mm_permute_ps(r, KUBIK_AVX2_LANES(0, 0, 1, 0)),
-                 _mm_permute_ps(yp, KUBIK_AVX2_LANES(0, 1, 0, 0))),
-      _mm_permute_ps(yp, KUBIK_AVX2_LANES(3, 2, 2, 2)));
-  const __m128 second = _mm_xor_ps(
-      _mm_mul_ps(_mm_permute_ps(r, KUBIK_AVX2_LANES(1, 1, 0, 1)),
-                 _mm_permute_ps(yp, KUBIK_AVX2_LANES(1, 0, 1, 1))),
-      Signs(0.0f, -0.0f, -0.0f, 0.0f));
+  const __m128 first = _mm_mul_ps(_mm_mul_ps(_mm_permute_ps(r, KUBIK_AVX2_LANES(0, 0, 1, 0)),
+                                             _mm_permute_ps(yp, KUBIK_AVX2_LANES(0, 1, 0, 0))),
+                                  _mm_permute_ps(yp, KUBIK_AVX2_LANES(3, 2, 2, 2)));
+  const __m128 second = _mm_xor_ps(_mm_mul_ps(_mm_permute_ps(r, KUBIK_AVX2_LANES(1, 1, 0, 1)),
+                                              _mm_permute_ps(yp, KUBIK_AVX2_LANES(1, 0, 1, 1))),
+                                   Signs(0.0f, -0.0f, -0.0f, 0.0f));
   _mm_storeu_ps(&out->x,
                 _mm_fmadd_ps(second, _mm_permute_ps(yp, KUBIK_AVX2_LANES(2, 3, 3, 3)), first));
   return out;

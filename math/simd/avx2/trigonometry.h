@@ -42,9 +42,10 @@ inline SinesCosines SineCosine(__m128 x) {
 
   // Quadrant q: sin = (s, c, -s, -c)[q], cos = (c, -s, -c, s)[q].
   const __m128i q = _mm_cvtps_epi32(k);
-  const __m128 odd = _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(q, _mm_set1_epi32(1)),
-                                                      _mm_set1_epi32(1)));
-  const __m128 sine_negative = _mm_castsi128_ps(_mm_slli_epi32(_mm_and_si128(q, _mm_set1_epi32(2)), 30));
+  const __m128 odd =
+      _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(q, _mm_set1_epi32(1)), _mm_set1_epi32(1)));
+  const __m128 sine_negative =
+      _mm_castsi128_ps(_mm_slli_epi32(_mm_and_si128(q, _mm_set1_epi32(2)), 30));
   const __m128 cosine_negative = _mm_castsi128_ps(
       _mm_slli_epi32(_mm_and_si128(_mm_add_epi32(q, _mm_set1_epi32(1)), _mm_set1_epi32(2)), 30));
   SinesCosines result;
@@ -69,8 +70,8 @@ inline __m128 ArcCosineOfNonNegative(__m128 x) {
   p = _mm_fmadd_ps(p, w, _mm_set1_ps(1.6666752422e-1f));
   const __m128 arc_sine = _mm_fmadd_ps(_mm_mul_ps(p, w), z, z);
   // pi/2 in two parts: the float nearest it and the remainder.
-  const __m128 lower_result = _mm_add_ps(
-      _mm_sub_ps(_mm_set1_ps(kubik::kernels::kHalfPi), arc_sine), _mm_set1_ps(-4.37113883e-8f));
+  const __m128 lower_result = _mm_add_ps(_mm_sub_ps(_mm_set1_ps(kubik::kernels::kHalfPi), arc_sine),
+                                         _mm_set1_ps(-4.37113883e-8f));
   return _mm_blendv_ps(lower_result, _mm_add_ps(arc_sine, arc_sine), upper);
 }
 

@@ -81,9 +81,8 @@ __m512 Component(const __m512 s[3], const Matrix16& b, int j, Form form) {
 // 1/w, or 1 where w is within 2^-23 of 1 (those elements stay undivided).
 __m512 ReciprocalOfW(__m512 w) {
   const __m512 one = _mm512_set1_ps(1.0f);
-  const __mmask16 near_one =
-      _mm512_cmp_ps_mask(w, _mm512_set1_ps(1.0f - 0x1p-23f), _CMP_GE_OQ) &
-      _mm512_cmp_ps_mask(w, _mm512_set1_ps(1.0f + 0x1p-23f), _CMP_LE_OQ);
+  const __mmask16 near_one = _mm512_cmp_ps_mask(w, _mm512_set1_ps(1.0f - 0x1p-23f), _CMP_GE_OQ) &
+                             _mm512_cmp_ps_mask(w, _mm512_set1_ps(1.0f + 0x1p-23f), _CMP_LE_OQ);
   return _mm512_mask_blend_ps(near_one, _mm512_div_ps(one, w), one);
 }
 
@@ -137,8 +136,8 @@ void Block(float* out, const float* in, std::size_t count, const Matrix16& b) {
 }
 
 template <Form F, typename Out>
-Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v,
-                    std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n,
+Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v, std::uint32_t v_stride,
+                    const KMMATRIX* m, std::uint32_t n,
                     Out* (*strided)(Out*, std::uint32_t, const KMVECTOR3*, std::uint32_t,
                                     const KMMATRIX*, std::uint32_t)) {
   // The AVX2 walk also writes outputs beyond the last-level cache around it.

@@ -16,23 +16,22 @@ __m256i ToHalves(__m512 f) {
   const __m512i bits = _mm512_castps_si512(f);
   const __m512i a = _mm512_and_si512(bits, _mm512_set1_epi32(0x7fffffff));
   const __mmask16 is_normal = _mm512_cmpgt_epi32_mask(a, _mm512_set1_epi32(0x387fffff));
-  const __mmask16 ieee =
-      _mm512_mask_cmpgt_epi32_mask(is_normal, _mm512_set1_epi32(0x477ff000), a);
+  const __mmask16 ieee = _mm512_mask_cmpgt_epi32_mask(is_normal, _mm512_set1_epi32(0x477ff000), a);
   if (ieee == 0xffff) return _mm512_cvtps_ph(f, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
   const __m512i one = _mm512_set1_epi32(1);
-  const __m512i normal = _mm512_srli_epi32(
-      _mm512_add_epi32(_mm512_sub_epi32(a, _mm512_set1_epi32(939520001)),
-                       _mm512_and_si512(_mm512_srli_epi32(a, 13), one)),
-      13);
+  const __m512i normal =
+      _mm512_srli_epi32(_mm512_add_epi32(_mm512_sub_epi32(a, _mm512_set1_epi32(939520001)),
+                                         _mm512_and_si512(_mm512_srli_epi32(a, 13), one)),
+                        13);
   const __m512i mantissa = _mm512_or_si512(_mm512_and_si512(a, _mm512_set1_epi32(0x7fffff)),
                                            _mm512_set1_epi32(0x800000));
   // Shifts of 32 or more give 0, as the reference's test for 24 does.
   const __m512i c = _mm512_srlv_epi32(
       mantissa, _mm512_sub_epi32(_mm512_set1_epi32(113), _mm512_srli_epi32(a, 23)));
-  const __m512i denormal = _mm512_srli_epi32(
-      _mm512_add_epi32(_mm512_add_epi32(c, _mm512_set1_epi32(4095)),
-                       _mm512_and_si512(_mm512_srli_epi32(c, 13), one)),
-      13);
+  const __m512i denormal =
+      _mm512_srli_epi32(_mm512_add_epi32(_mm512_add_epi32(c, _mm512_set1_epi32(4095)),
+                                         _mm512_and_si512(_mm512_srli_epi32(c, 13), one)),
+                        13);
   __m512i h = _mm512_mask_blend_epi32(is_normal, denormal, normal);
   h = _mm512_mask_blend_epi32(_mm512_cmpgt_epi32_mask(a, _mm512_set1_epi32(0x47ffefff)), h,
                               _mm512_set1_epi32(0x7fff));
@@ -75,7 +74,8 @@ KMFLOAT16* KMFloat32To16Array(KMFLOAT16* out, const float* in, uint32_t n) {
 float* KMFloat16To32Array(float* out, const KMFLOAT16* in, uint32_t n) {
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
-    _mm512_storeu_ps(out + i, FromHalves(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i))));
+    _mm512_storeu_ps(out + i,
+                     FromHalves(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i))));
   }
   if (i < n) {
     const __mmask16 lanes = FirstLanes(n - i);

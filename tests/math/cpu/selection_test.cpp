@@ -198,10 +198,10 @@ TEST(Selection, VectorFamiliesNeedTheFeaturesAndTheSavedRegisters) {
       {"avx-512 with zmm state", VectorProcessor(kLeaf1Avx2, kLeaf7Avx512, kZmmSaved), kAvx512Set},
       {"avx-512, os saves only ymm", VectorProcessor(kLeaf1Avx2, kLeaf7Avx512, kYmmSaved),
        kAvx2Set},
-      {"avx-512 without vl", VectorProcessor(kLeaf1Avx2, kLeaf7Avx512 & ~kLeaf7EbxAvx512Vl, kZmmSaved),
-       kAvx2Set},
-      {"avx-512 without bw", VectorProcessor(kLeaf1Avx2, kLeaf7Avx512 & ~kLeaf7EbxAvx512Bw, kZmmSaved),
-       kAvx2Set},
+      {"avx-512 without vl",
+       VectorProcessor(kLeaf1Avx2, kLeaf7Avx512 & ~kLeaf7EbxAvx512Vl, kZmmSaved), kAvx2Set},
+      {"avx-512 without bw",
+       VectorProcessor(kLeaf1Avx2, kLeaf7Avx512 & ~kLeaf7EbxAvx512Bw, kZmmSaved), kAvx2Set},
       {"avx2", VectorProcessor(kLeaf1Avx2, kLeaf7EbxAvx2, kYmmSaved), kAvx2Set},
       {"avx2, os saves no ymm", VectorProcessor(kLeaf1Avx2, kLeaf7EbxAvx2, 0x3), kSse2Set},
       {"avx2 without osxsave", VectorProcessor(kLeaf1Avx2 & ~kEcxOsXsave, kLeaf7EbxAvx2, kYmmSaved),
@@ -211,8 +211,8 @@ TEST(Selection, VectorFamiliesNeedTheFeaturesAndTheSavedRegisters) {
       {"avx2 without f16c", VectorProcessor(kLeaf1Avx2 & ~kEcxF16c, kLeaf7EbxAvx2, kYmmSaved),
        kSse2Set},
       {"avx without avx2", VectorProcessor(kLeaf1Avx2, 0, kYmmSaved), kSse2Set},
-      {"avx-512 without avx2", VectorProcessor(kLeaf1Avx2, kLeaf7Avx512 & ~kLeaf7EbxAvx2, kZmmSaved),
-       kSse2Set},
+      {"avx-512 without avx2",
+       VectorProcessor(kLeaf1Avx2, kLeaf7Avx512 & ~kLeaf7EbxAvx2, kZmmSaved), kSse2Set},
   };
   for (const Expectation& c : cases) {
     for (const auto& [settings, expected] :
@@ -252,8 +252,8 @@ TEST(ProcessorQuery, RealProcessorVectorExtensionsAgreeWithTheKernel) {
   // The kernel lists a feature only when it saves the registers it needs.
   const std::uint32_t extensions = QueryVectorExtensions(RealProcessor());
   EXPECT_EQ((extensions & kVectorAvx2) != 0, __builtin_cpu_supports("avx2") &&
-                                                  __builtin_cpu_supports("fma") &&
-                                                  __builtin_cpu_supports("f16c"));
+                                                 __builtin_cpu_supports("fma") &&
+                                                 __builtin_cpu_supports("f16c"));
   EXPECT_EQ((extensions & kVectorAvx512) != 0,
             __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                 __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&

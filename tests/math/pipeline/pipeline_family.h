@@ -43,6 +43,7 @@ inline std::string FamilyName(const ::testing::TestParamInfo<const char*>& info)
 
 }  // namespace kubik::testing
 
-#define KUBIK_PIPELINE_FAMILIES(suite)                                                     \
-  INSTANTIATE_TEST_SUITE_P(Families, suite, ::testing::Values("reference", "sse", "sse2", "avx2", "avx512"), \
+#define KUBIK_PIPELINE_FAMILIES(suite)                                                      \
+  INSTANTIATE_TEST_SUITE_P(Families, suite,                                                 \
+                           ::testing::Values("reference", "sse", "sse2", "avx2", "avx512"), \
                            ::kubik::testing::FamilyName)

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <limits>
 #include <random>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/math/pipeline/pipeline_family.h"

@@ -15,8 +15,8 @@
 
 #include "math/cpu/selection.h"
 #include "math/dispatch/operation_table.h"
-#include "math/simd/avx2/family.h"
 #include "math/reference/reference.h"
+#include "math/simd/avx2/family.h"
 
 namespace {
 
