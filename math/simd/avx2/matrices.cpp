@@ -59,23 +59,32 @@ __m256 MinorsWithoutColumn(__m256 u, __m256 a, __m256 b) {
   return _mm256_fmadd_ps(_mm256_permute_ps(u, KUBIK_AVX2_LANES(3, 3, 3, 2)), m23_13_12_12, first);
 }
 
-float Fma(float a, float b, float c) {
-  return Lane0(_mm_fmadd_ss(_mm_set_ss(a), _mm_set_ss(b), _mm_set_ss(c)));
-}
-
 // The rotation of a quaternion, as the reference forms it: the doubled
-// components and their products rounded to float, each element's sum of a
-// product and a float rounded once (one fused multiply-add).
-void StoreRotation(KMMATRIX* out, float x, float y, float z, float w) {
-  const float x2 = x * 2.0f, y2 = y * 2.0f, z2 = z * 2.0f;
-  const float xx = x2 * x, yy = y2 * y, zz = z2 * z;
-  const float xy = x2 * y, xz = x2 * z, yz = y2 * z;
-  const float one_minus_xx = 1.0f - xx;
-  const __m128 r1 = _mm_setr_ps((1.0f - yy) - zz, Fma(z2, w, xy), Fma(-y2, w, xz), 0.0f);
-  const __m128 r2 = _mm_setr_ps(Fma(-z2, w, xy), one_minus_xx - zz, Fma(x2, w, yz), 0.0f);
-  const __m128 r3 = _mm_setr_ps(Fma(y2, w, xz), Fma(-x2, w, yz), one_minus_xx - yy, 0.0f);
-  _mm256_storeu_ps(out->m[0], _mm256_set_m128(r2, r1));
-  _mm256_storeu_ps(out->m[2], _mm256_set_m128(_mm_setr_ps(0.0f, 0.0f, 0.0f, 1.0f), r3));
+// components and their products rounded to float, each off-diagonal element
+// a product and a float summed with one rounding (a fused multiply-add),
+// each diagonal one (1 - a) - b.
+void StoreRotation(KMMATRIX* out, __m128 q) {
+  const __m128 d = _mm_add_ps(q, q);        // (x2, y2, z2, w2)
+  const __m128 squares = _mm_mul_ps(d, q);  // (xx, yy, zz, ww)
+  const __m128 diagonal = _mm_sub_ps(
+      _mm_sub_ps(_mm_set1_ps(1.0f), _mm_permute_ps(squares, KUBIK_AVX2_LANES(1, 0, 0, 3))),
+      _mm_permute_ps(squares, KUBIK_AVX2_LANES(2, 2, 1, 3)));  // (11, 22, 33, -)
+  const __m128 products = _mm_mul_ps(_mm_permute_ps(d, KUBIK_AVX2_LANES(0, 0, 1, 3)),
+                                     _mm_permute_ps(q, KUBIK_AVX2_LANES(1, 2, 2, 3)));  // xy xz yz
+  const __m128 doubled = _mm_permute_ps(d, KUBIK_AVX2_LANES(2, 1, 0, 3));  // (z2, y2, x2, -)
+  const __m128 w = Broadcast<3>(q);
+  const __m128 plus = _mm_fmadd_ps(doubled, w, products);    // (12, 31, 23, -)
+  const __m128 minus = _mm_fnmadd_ps(doubled, w, products);  // (21, 13, 32, -)
+  const __m128 r1 =
+      _mm_blend_ps(_mm_blend_ps(diagonal, Broadcast<0>(plus), 0b0010), Broadcast<1>(minus), 0b0100);
+  const __m128 r2 = _mm_blend_ps(_mm_blend_ps(minus, diagonal, 0b0010), plus, 0b0100);
+  const __m128 r3 =
+      _mm_blend_ps(_mm_blend_ps(Broadcast<1>(plus), Broadcast<2>(minus), 0b0010), diagonal, 0b0100);
+  const __m256 zero = _mm256_setzero_ps();
+  _mm256_storeu_ps(out->m[0], _mm256_blend_ps(_mm256_set_m128(r2, r1), zero, 0b10001000));
+  _mm256_storeu_ps(
+      out->m[2],
+      _mm256_blend_ps(_mm256_set_m128(_mm_setr_ps(0.0f, 0.0f, 0.0f, 1.0f), r3), zero, 0b00001000));
 }
 
 }  // namespace
@@ -123,14 +132,14 @@ KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) 
 }
 
 KMMATRIX* KMMatrixRotationQuaternion(KMMATRIX* out, const KMQUATERNION* q) {
-  StoreRotation(out, q->x, q->y, q->z, q->w);
+  StoreRotation(out, _mm_loadu_ps(&q->x));
   return out;
 }
 
+// The family's quaternion builder and conversion, inline: the same bits as
+// the reference composite on this family's table.
 KMMATRIX* KMMatrixRotationYawPitchRoll(KMMATRIX* out, float yaw, float pitch, float roll) {
-  KMQUATERNION q;
-  avx2::KMQuaternionRotationYawPitchRoll(&q, yaw, pitch, roll);
-  StoreRotation(out, q.x, q.y, q.z, q.w);
+  StoreRotation(out, YawPitchRollQuaternion(yaw, pitch, roll));
   return out;
 }
 

@@ -66,21 +66,7 @@ KMQUATERNION* KMQuaternionMultiply(KMQUATERNION* out, const KMQUATERNION* q1,
 
 KMQUATERNION* KMQuaternionRotationYawPitchRoll(KMQUATERNION* out, float yaw, float pitch,
                                                float roll) {
-  // The six sines and cosines of the half angles from one evaluation.
-  const SinesCosines h =
-      SineCosine(_mm_mul_ps(_mm_setr_ps(yaw, pitch, roll, 0.0f), _mm_set1_ps(0.5f)));
-  const __m128 yp = _mm_unpacklo_ps(h.cosine, h.sine);  // (cy, sy, cp, sp)
-  const __m128 r = _mm_unpackhi_ps(h.cosine, h.sine);   // (cr, sr, 1, 0)
-  // x = cr cy sp + sr sy cp, y = cr sy cp - sr cy sp,
-  // z = sr cy cp - cr sy sp, w = cr cy cp + sr sy sp.
-  const __m128 first = _mm_mul_ps(_mm_mul_ps(_mm_permute_ps(r, KUBIK_AVX2_LANES(0, 0, 1, 0)),
-                                             _mm_permute_ps(yp, KUBIK_AVX2_LANES(0, 1, 0, 0))),
-                                  _mm_permute_ps(yp, KUBIK_AVX2_LANES(3, 2, 2, 2)));
-  const __m128 second = _mm_xor_ps(_mm_mul_ps(_mm_permute_ps(r, KUBIK_AVX2_LANES(1, 1, 0, 1)),
-                                              _mm_permute_ps(yp, KUBIK_AVX2_LANES(1, 0, 1, 1))),
-                                   Signs(0.0f, -0.0f, -0.0f, 0.0f));
-  _mm_storeu_ps(&out->x,
-                _mm_fmadd_ps(second, _mm_permute_ps(yp, KUBIK_AVX2_LANES(2, 3, 3, 3)), first));
+  _mm_storeu_ps(&out->x, YawPitchRollQuaternion(yaw, pitch, roll));
   return out;
 }
 

@@ -15,7 +15,7 @@ struct SinesCosines {
 };
 
 // Sines and cosines of four angles: the argument reduced by multiples of
-// pi/2 (four-part constant, exact products for quadrants below 2^15), then
+// pi/2 in fused steps, then
 // the kernels' odd and even polynomials on [-pi/4, pi/4]. Absolute error
 // about 1e-7 for |x| up to a few thousand.
 inline SinesCosines SineCosine(__m128 x) {
@@ -24,10 +24,10 @@ inline SinesCosines SineCosine(__m128 x) {
   const __m128 a = _mm_andnot_ps(sign_bit, x);
   const __m128 k = _mm_round_ps(_mm_mul_ps(a, _mm_set1_ps(kTwoOverPi)),
                                 _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-  __m128 r = _mm_fnmadd_ps(k, _mm_set1_ps(kHalfPi1), a);
-  r = _mm_fnmadd_ps(k, _mm_set1_ps(kHalfPi2), r);
-  r = _mm_fnmadd_ps(k, _mm_set1_ps(kHalfPi3), r);
-  r = _mm_fnmadd_ps(k, _mm_set1_ps(kHalfPi4), r);
+  // pi/2 in two parts; each fused step rounds once, which for quadrants
+  // below 2^15 keeps the reduced argument within an ulp or so.
+  __m128 r = _mm_fnmadd_ps(k, _mm_set1_ps(1.57079637f), a);
+  r = _mm_fnmadd_ps(k, _mm_set1_ps(-4.37113883e-8f), r);
   const __m128 z = _mm_mul_ps(r, r);
 
   __m128 s = _mm_fmadd_ps(_mm_set1_ps(kSine3), z, _mm_set1_ps(kSine2));
@@ -73,6 +73,24 @@ inline __m128 ArcCosineOfNonNegative(__m128 x) {
   const __m128 lower_result = _mm_add_ps(_mm_sub_ps(_mm_set1_ps(kubik::kernels::kHalfPi), arc_sine),
                                          _mm_set1_ps(-4.37113883e-8f));
   return _mm_blendv_ps(lower_result, _mm_add_ps(arc_sine, arc_sine), upper);
+}
+
+// The quaternion of a yaw, pitch and roll: the six sines and cosines of the
+// half angles from one evaluation, then
+// x = cr cy sp + sr sy cp, y = cr sy cp - sr cy sp,
+// z = sr cy cp - cr sy sp, w = cr cy cp + sr sy sp.
+inline __m128 YawPitchRollQuaternion(float yaw, float pitch, float roll) {
+  const SinesCosines h =
+      SineCosine(_mm_mul_ps(_mm_setr_ps(yaw, pitch, roll, 0.0f), _mm_set1_ps(0.5f)));
+  const __m128 yp = _mm_unpacklo_ps(h.cosine, h.sine);  // (cy, sy, cp, sp)
+  const __m128 r = _mm_unpackhi_ps(h.cosine, h.sine);   // (cr, sr, 1, 0)
+  const __m128 first = _mm_mul_ps(_mm_mul_ps(_mm_permute_ps(r, _MM_SHUFFLE(0, 1, 0, 0)),
+                                             _mm_permute_ps(yp, _MM_SHUFFLE(0, 0, 1, 0))),
+                                  _mm_permute_ps(yp, _MM_SHUFFLE(2, 2, 2, 3)));
+  const __m128 second = _mm_xor_ps(_mm_mul_ps(_mm_permute_ps(r, _MM_SHUFFLE(1, 0, 1, 1)),
+                                              _mm_permute_ps(yp, _MM_SHUFFLE(1, 1, 0, 1))),
+                                   _mm_setr_ps(0.0f, -0.0f, -0.0f, 0.0f));
+  return _mm_fmadd_ps(second, _mm_permute_ps(yp, _MM_SHUFFLE(3, 3, 3, 2)), first);
 }
 
 }  // namespace
