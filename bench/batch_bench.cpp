@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -93,6 +94,17 @@ void Float32To16Array(benchmark::State& state, const kubik::ImplementationFamily
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * n);
 }
 
+// The memory floor of the 3-vector array transforms: a copy of the same
+// bytes.
+void CopyVec3Array(benchmark::State& state, std::uint32_t n) {
+  std::vector<KMVECTOR3> in(n, KMVECTOR3(1, 2, 3)), out(n);
+  for (auto _ : state) {
+    std::memcpy(out.data(), in.data(), n * sizeof(KMVECTOR3));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * n);
+}
+
 // 10 000 vertices (position, normal, texture coordinates), two influences
 // each out of 32 bones, one normal stream.
 void Skinning(benchmark::State& state, const kubik::ImplementationFamily* family) {
@@ -164,6 +176,9 @@ std::string Name(const char* operation, const char* family, std::uint32_t n = 0)
 }
 
 void RegisterAll() {
+  for (std::uint32_t n : kCounts) {
+    benchmark::RegisterBenchmark(Name("CopyVec3Array", "memcpy", n).c_str(), CopyVec3Array, n);
+  }
   for (const char* name : kFamilies) {
     const kubik::ImplementationFamily* family = kubik::FindImplementationFamily(name);
     if (!family || !family->can_run(kubik::RealProcessor())) continue;
