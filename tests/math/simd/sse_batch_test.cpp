@@ -218,6 +218,67 @@ TEST_P(Batch, StreamedArraysKeepToTheirElements) {
   kubik::avx2::SetArrayStreamingThresholdForTesting(0);
 }
 
+// ---- Float to half ---------------------------------------------------------------
+
+// Floats around every place where this library's halves part from IEEE
+// conversion or change rounding: the smallest normal half, the denormal
+// grid (bits below it are dropped before rounding), 2^-25 and 2^-24, the
+// IEEE overflow at 65520, the saturation at 131040, infinities and NaNs;
+// and the halfway points between every pair of neighbouring halves.
+std::vector<float> FloatsAroundTheHalfThresholds() {
+  std::vector<std::uint32_t> bits;
+  for (std::uint32_t t : {0x38800000u, 0x387fe000u, 0x38000000u, 0x33000000u, 0x33800000u,
+                          0x477ff000u, 0x47800000u, 0x47ffefffu, 0x47fff000u, 0x7f800000u,
+                          0x7fc00000u, 0x00000000u, 0x00800000u}) {
+    for (std::uint32_t d = 0; d < 600; ++d) bits.push_back(t + d - 300);
+  }
+  for (std::uint32_t h = 0; h < 0x7fff; ++h) {
+    // The float of half h (the reference's conversion) and its midpoint with h + 1.
+    float f;
+    const KMFLOAT16 half{static_cast<std::uint16_t>(h)}, next{static_cast<std::uint16_t>(h + 1)};
+    float a, b;
+    kubik::reference::KMFloat16To32Array(&a, &half, 1);
+    kubik::reference::KMFloat16To32Array(&b, &next, 1);
+    f = static_cast<float>((static_cast<double>(a) + b) / 2);
+    const std::uint32_t m = std::bit_cast<std::uint32_t>(f);
+    for (std::uint32_t d : {m - 1, m, m + 1}) bits.push_back(d);
+  }
+  std::vector<float> floats;
+  for (std::uint32_t b : bits) {
+    floats.push_back(std::bit_cast<float>(b));
+    floats.push_back(std::bit_cast<float>(b | 0x80000000u));
+  }
+  return floats;
+}
+
+TEST_P(Batch, FloatsAroundEveryHalfThresholdInEveryLaneAndRemainder) {
+  const auto convert = table_.Get<Slot::KMFloat32To16Array>();
+  const std::vector<float> all = FloatsAroundTheHalfThresholds();
+  // Shifted by 0 to 16 places, so that each value meets every lane of a
+  // block of 8 or 16 and the remainder after the blocks.
+  for (std::size_t shift = 0; shift <= 16; ++shift) {
+    std::vector<float> in(all.begin() + static_cast<std::ptrdiff_t>(shift), all.end());
+    std::vector<KMFLOAT16> got(in.size()), want(in.size());
+    convert(got.data(), in.data(), static_cast<std::uint32_t>(in.size()));
+    kubik::reference::KMFloat32To16Array(want.data(), in.data(),
+                                         static_cast<std::uint32_t>(in.size()));
+    for (std::size_t i = 0; i < in.size(); ++i) {
+      ASSERT_EQ(got[i].value, want[i].value)
+          << std::hex << "float 0x" << std::bit_cast<std::uint32_t>(in[i]) << std::dec << " at "
+          << i << ", shift " << shift;
+    }
+  }
+  // Counts below a block: every value alone, converted into an exact-size buffer.
+  for (std::size_t i = 0; i < all.size(); i += 97) {
+    for (std::uint32_t n = 1; n <= 17 && i + n <= all.size(); n += 4) {
+      std::vector<KMFLOAT16> got(n), want(n);
+      convert(got.data(), &all[i], n);
+      kubik::reference::KMFloat32To16Array(want.data(), &all[i], n);
+      for (std::uint32_t k = 0; k < n; ++k) ASSERT_EQ(got[k].value, want[k].value) << i + k;
+    }
+  }
+}
+
 // ---- Half to float -------------------------------------------------------------
 
 std::vector<float> ReferenceFloats(const std::vector<KMFLOAT16>& halves) {
