@@ -200,6 +200,14 @@ char* At(void* base, std::uint32_t stride, std::size_t i) {
   return static_cast<char*>(base) + i * stride;
 }
 
+// How many elements of `size` bytes precede the first one that starts on a
+// 32-byte boundary; 8 or more when none of the first eight does.
+std::size_t ElementsBefore32ByteBoundary(const void* out, std::size_t size) {
+  std::size_t k = 0;
+  while (k < 8 && ((reinterpret_cast<std::uintptr_t>(out) + k * size) & 31) != 0) ++k;
+  return k;
+}
+
 template <int N, Form F, typename Out, typename In>
 Out* TransformArray(Out* out, std::uint32_t out_stride, const In* v, std::uint32_t v_stride,
                     const KMMATRIX* m, std::uint32_t n) {
@@ -210,14 +218,11 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const In* v, std::uint32
     Matrix8 b;
     Broadcast(b, m);
     const std::size_t blocks_end = n & ~std::size_t{7};
-    const bool aligned4 = (reinterpret_cast<std::uintptr_t>(out) & 3) == 0;
-    if (aligned4 && std::size_t{n} * kOutBytes >= ArrayStreamingThreshold()) {
+    const std::size_t lead = ElementsBefore32ByteBoundary(out, kOutBytes);
+    if (lead < 8 && std::size_t{n} * kOutBytes >= ArrayStreamingThreshold()) {
       // One at a time up to the first 32-byte boundary, then streaming
       // blocks; a block of eight outputs is a multiple of 32 bytes.
-      while (i < n && (reinterpret_cast<std::uintptr_t>(At(out, out_stride, i)) & 31) != 0) {
-        One<N, F>(At(out, out_stride, i), At(v, v_stride, i), rows);
-        ++i;
-      }
+      for (; i < lead; ++i) One<N, F>(At(out, out_stride, i), At(v, v_stride, i), rows);
       for (; i + 8 <= n; i += 8) {
         Block<N, F, true>(reinterpret_cast<float*>(At(out, out_stride, i)),
                           reinterpret_cast<const float*>(At(v, v_stride, i)), b);
@@ -250,13 +255,12 @@ Out* Transform4Array(Out* out, std::uint32_t out_stride, const In* v, std::uint3
   };
   std::size_t i = 0;
   const bool tight = v_stride == 16 && out_stride == 16;
-  if (tight && (reinterpret_cast<std::uintptr_t>(out) & 3) == 0 &&
-      std::size_t{n} * 16 >= ArrayStreamingThreshold()) {
-    while (i < n && (reinterpret_cast<std::uintptr_t>(At(out, 16, i)) & 31) != 0) {
+  const std::size_t lead = ElementsBefore32ByteBoundary(out, 16);
+  if (tight && lead < 2 && n >= lead && std::size_t{n} * 16 >= ArrayStreamingThreshold()) {
+    for (; i < lead; ++i) {
       _mm_storeu_ps(reinterpret_cast<float*>(At(out, 16, i)),
                     _mm256_castps256_ps128(transform(_mm256_castps128_ps256(
                         _mm_loadu_ps(reinterpret_cast<const float*>(At(v, 16, i)))))));
-      ++i;
     }
     for (; i + 2 <= n; i += 2) {
       _mm256_stream_ps(reinterpret_cast<float*>(At(out, 16, i)),

@@ -34,8 +34,8 @@ __m128 SlerpWeights(__m128 dots, __m128 t) {
   const __m128 sign_bit = _mm_set1_ps(-0.0f);
   const __m128 one = _mm_set1_ps(1.0f);
   // -1 for k1 where the dot product is below 0 (not at -0, as in the reference).
-  const __m128 second_sign = _mm_and_ps(_mm_cmplt_ps(dots, _mm_setzero_ps()),
-                                        Signs(0.0f, -0.0f, 0.0f, -0.0f));
+  const __m128 second_sign =
+      _mm_and_ps(_mm_cmplt_ps(dots, _mm_setzero_ps()), Signs(0.0f, -0.0f, 0.0f, -0.0f));
   const __m128 d = _mm_andnot_ps(sign_bit, dots);
   const __m128 one_minus_d = _mm_sub_ps(one, d);
   const __m128 linear = _mm_blend_ps(_mm_sub_ps(one, t), t, 0b1010);  // (1 - t, t, 1 - t, t)

@@ -227,9 +227,9 @@ TEST_P(Batch, StreamedArraysKeepToTheirElements) {
 // and the halfway points between every pair of neighbouring halves.
 std::vector<float> FloatsAroundTheHalfThresholds() {
   std::vector<std::uint32_t> bits;
-  for (std::uint32_t t : {0x38800000u, 0x387fe000u, 0x38000000u, 0x33000000u, 0x33800000u,
-                          0x477ff000u, 0x47800000u, 0x47ffefffu, 0x47fff000u, 0x7f800000u,
-                          0x7fc00000u, 0x00000000u, 0x00800000u}) {
+  for (std::uint32_t t :
+       {0x38800000u, 0x387fe000u, 0x38000000u, 0x33000000u, 0x33800000u, 0x477ff000u, 0x47800000u,
+        0x47ffefffu, 0x47fff000u, 0x7f800000u, 0x7fc00000u, 0x00000000u, 0x00800000u}) {
     for (std::uint32_t d = 0; d < 600; ++d) bits.push_back(t + d - 300);
   }
   for (std::uint32_t h = 0; h < 0x7fff; ++h) {
