@@ -212,6 +212,7 @@ template <int N, Form F, typename Out, typename In>
 Out* TransformArray(Out* out, std::uint32_t out_stride, const In* v, std::uint32_t v_stride,
                     const KMMATRIX* m, std::uint32_t n) {
   constexpr std::size_t kOutBytes = kOut<N, F> * sizeof(float);
+  if (n == 0) return out;  // nothing is read, the matrix included
   const Rows rows = LoadRows(m);
   std::size_t i = 0;
   if (n >= 8 && v_stride == N * sizeof(float) && out_stride == kOutBytes) {
@@ -243,6 +244,7 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const In* v, std::uint32
 template <typename Out, typename In>
 Out* Transform4Array(Out* out, std::uint32_t out_stride, const In* v, std::uint32_t v_stride,
                      const KMMATRIX* m, std::uint32_t n) {
+  if (n == 0) return out;  // nothing is read, the matrix included
   const __m256 r1 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[0]));
   const __m256 r2 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[1]));
   const __m256 r3 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[2]));

@@ -140,6 +140,7 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v, std:
                     const KMMATRIX* m, std::uint32_t n,
                     Out* (*strided)(Out*, std::uint32_t, const KMVECTOR3*, std::uint32_t,
                                     const KMMATRIX*, std::uint32_t)) {
+  if (n == 0) return out;  // nothing is read, the matrix included
   // The AVX2 walk also writes outputs beyond the last-level cache around it.
   if (v_stride != sizeof(KMVECTOR3) || out_stride != sizeof(Out) ||
       std::size_t{n} * sizeof(Out) >= avx2::ArrayStreamingThreshold()) {
@@ -149,7 +150,7 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v, std:
   const float* elements = &m->m[0][0];
   for (int k = 0; k < 16; ++k) b.e[k] = _mm512_set1_ps(elements[k]);
   float* o = reinterpret_cast<float*>(out);
-  const float* in = &v->x;
+  const float* in = reinterpret_cast<const float*>(v);
   constexpr std::size_t kOutFloats = sizeof(Out) / sizeof(float);
   for (std::size_t i = 0; i < n; i += 16) {
     const std::size_t count = n - i < 16 ? n - i : 16;
