@@ -7,6 +7,7 @@
 #include "math/simd/avx2/family.h"
 #include "math/simd/avx512/family.h"
 #include "math/simd/sse/family.h"
+#include "math/simd/sse2/family.h"
 #include "math/simd/x87/family.h"
 
 namespace kubik {

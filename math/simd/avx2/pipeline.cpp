@@ -3,7 +3,7 @@
 // coordinate and normal transforms, so the results equal the reference's
 // run on this family's table), weighted sums rounded per product as in the
 // reference, and its reading of the influence entries.
-#include "math/pipeline/pipeline.h"
+#include "math/types/pipeline.h"
 
 #include <cstdint>
 #include <cstring>

@@ -5,7 +5,7 @@
 
 #include <immintrin.h>
 
-#include "math/simd/kernels/kernel_constants.h"
+#include "math/simd/kernel_constants.h"
 
 namespace kubik::avx2 {
 namespace {
