@@ -4,7 +4,17 @@
  * Matrices are row-major; points are row vectors multiplied on the left
  * (v x M), so the translation sits in the fourth row. Operations take the
  * output first and return it, so calls nest. The public operations have C
- * linkage; the record types carry small C++ conveniences under __cplusplus. */
+ * linkage; the record types carry small C++ conveniences under __cplusplus.
+ *
+ * Dispatched operations run the implementation family chosen for the
+ * processor on the first call (KMGetImplementationFamily names it). The
+ * families agree within single-precision rounding; where a comment says
+ * "reference" it describes the reference and x87 families, and the
+ * differences of the SIMD families (sse, sse2, 3dnow) are stated beside it.
+ *
+ * Threads: every operation is reentrant. The first dispatched call binds the
+ * process-wide table under a lock, so calls from several threads are safe
+ * from the start; afterwards a call is one load and one indirect jump. */
 #ifndef KUBIK_KMATH_H
 #define KUBIK_KMATH_H
 
@@ -732,9 +742,15 @@ KMINLINE KMCOLOR* KMColorNegative(KMCOLOR* out, const KMCOLOR* c) {
 
 /* ---- Vectors --------------------------------------------------------- */
 
-/* Unit vector in the direction of v. A squared length within 2^-23 of 1 is
- * left as it is; one at or below the smallest normal float (or NaN) gives
- * the zero vector. out may be v. */
+/* Unit vector in the direction of v; out may be v. Reference: a squared
+ * length within 2^-23 of 1 is left as it is; one at or below the smallest
+ * normal float (2^-126), or NaN, gives the zero vector. The SIMD families
+ * scale by a refined reciprocal square root (within 2^-22) with no unit-length
+ * shortcut; they too give the zero vector at or below 2^-126 or for NaN,
+ * except that sse and sse2 already do so below 2^-46 in KMVec3Normalize.
+ * The x87 family's KMVec3Normalize uses a table (within 1.5e-6), keeps a
+ * squared length within 1e-5 of 1, gives zero only for the zero vector and
+ * meaningless values for denormal or NaN squared lengths. */
 KMVECTOR2* KMVec2Normalize(KMVECTOR2* out, const KMVECTOR2* v);
 KMVECTOR3* KMVec3Normalize(KMVECTOR3* out, const KMVECTOR3* v);
 KMVECTOR4* KMVec4Normalize(KMVECTOR4* out, const KMVECTOR4* v);
@@ -765,8 +781,9 @@ KMVECTOR4* KMVec4BaryCentric(KMVECTOR4* out, const KMVECTOR4* v1, const KMVECTOR
 KMVECTOR4* KMVec2Transform(KMVECTOR4* out, const KMVECTOR2* v, const KMMATRIX* m);
 KMVECTOR4* KMVec3Transform(KMVECTOR4* out, const KMVECTOR3* v, const KMMATRIX* m);
 KMVECTOR4* KMVec4Transform(KMVECTOR4* out, const KMVECTOR4* v, const KMMATRIX* m);
-/* (v, [0,] 1) x m divided by its w, unless w is within 2^-23 of 1; w = 0 is
- * not caught. */
+/* (v, [0,] 1) x m divided by its w; w = 0 is not caught. Reference: no
+ * division when w is within 2^-23 of 1. SIMD families: always multiplied by a
+ * refined reciprocal of w, so w = 1 may move the result by 2^-22 relative. */
 KMVECTOR2* KMVec2TransformCoord(KMVECTOR2* out, const KMVECTOR2* v, const KMMATRIX* m);
 KMVECTOR3* KMVec3TransformCoord(KMVECTOR3* out, const KMVECTOR3* v, const KMMATRIX* m);
 /* A direction: (v, [0,] 0) x m, no translation. */
@@ -798,7 +815,8 @@ KMVECTOR4* KMVec4Cross(KMVECTOR4* out, const KMVECTOR4* v1, const KMVECTOR4* v2,
 /* ---- Planes, colours and the Fresnel term ----------------------------- */
 
 /* Scales the plane so that its normal (a, b, c) has unit length, thresholds
- * as for the vectors; a tiny or NaN normal gives (0, 0, 0, 0). */
+ * as for KMVec3Normalize in each family (the x87 family uses the reference's);
+ * a tiny or NaN normal gives (0, 0, 0, 0). */
 KMPLANE* KMPlaneNormalize(KMPLANE* out, const KMPLANE* plane);
 /* The point where the unbounded line through v1 and v2 meets the plane, or
  * null (out untouched) when the line is parallel or the point not finite. */
@@ -855,8 +873,11 @@ KMMATRIX* KMMatrixTranspose(KMMATRIX* out, const KMMATRIX* m);
 /* transpose(m1 x m2). out may be m1 or m2. */
 KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2);
 float KMMatrixDeterminant(const KMMATRIX* m);
-/* Stores the determinant first when determinant is not null. Returns null, leaving out
- * untouched, when the determinant is 0 or its reciprocal does not fit a float. out may be m. */
+/* Returns null, leaving out untouched, when the determinant is 0 or NaN or its reciprocal
+ * does not fit a float. out may be m. The determinant is stored through a non-null pointer
+ * before the test in the reference, x87 and 3dnow families, so a singular matrix reports 0;
+ * the sse and sse2 families do not store a zero or NaN determinant (the pointer's float keeps
+ * its value) but store every other one, including one whose reciprocal overflows. */
 KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m);
 KMMATRIX* KMMatrixScaling(KMMATRIX* out, float sx, float sy, float sz);
 KMMATRIX* KMMatrixRotationX(KMMATRIX* out, float angle);
@@ -929,9 +950,11 @@ KMQUATERNION* KMQuaternionRotationYawPitchRoll(KMQUATERNION* out, float yaw, flo
 /* q1 followed by q2. out may be either input. */
 KMQUATERNION* KMQuaternionMultiply(KMQUATERNION* out, const KMQUATERNION* q1,
                                    const KMQUATERNION* q2);
-/* A squared length within 2^-23 of 1 is kept; one at or below 2^-126 (or NaN) gives 0. */
+/* Reference: a squared length within 2^-23 of 1 is kept; one at or below 2^-126 (or NaN)
+ * gives 0. SIMD families: as KMVec4Normalize. */
 KMQUATERNION* KMQuaternionNormalize(KMQUATERNION* out, const KMQUATERNION* q);
-/* Conjugate over squared length; a squared length at or below 2^-63 (or NaN) gives 0. */
+/* Conjugate over squared length; a squared length at or below 2^-63 (or NaN) gives 0. The sse
+ * family divides without a test (zero gives NaN); the others keep the guard. */
 KMQUATERNION* KMQuaternionInverse(KMQUATERNION* out, const KMQUATERNION* q);
 /* (sin t * v, cos t) -> (t * v, 0). */
 KMQUATERNION* KMQuaternionLn(KMQUATERNION* out, const KMQUATERNION* q);
