@@ -4,8 +4,8 @@
 #include <bit>
 #include <limits>
 
+#include "math/simd/sse/family.h"
 #include "math/simd/sse/sse_common.h"
-#include "math/simd/sse/sse_ops.h"
 
 namespace kubik::sse {
 namespace {
