@@ -18,20 +18,14 @@
 #include "math/reference/reference.h"
 #include "math/simd/sse/family.h"
 #include "math/simd/sse2/family.h"
+#include "tests/math/family_test_support.h"
 
 namespace {
 
 using kubik::OperationTable;
 using kubik::Slot;
 
-bool SameBits(float a, float b) {
-  return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
-}
-
-template <typename Record>
-bool SameBits(const Record& a, const Record& b) {
-  return std::memcmp(&a, &b, sizeof(Record)) == 0;
-}
+using kubik::testing::SameBits;
 
 bool AllFinite(const float* p, int n) {
   for (int i = 0; i < n; ++i) {

@@ -10,29 +10,21 @@
 #include "math/dispatch/operation_table.h"
 #include "math/reference/reference.h"
 #include "math/simd/x87/family.h"
+#include "tests/math/family_test_support.h"
 
 namespace {
 
 using kubik::OperationTable;
 using kubik::Slot;
 
-KMMATRIX RandomMatrix(std::mt19937& random) {
-  std::uniform_real_distribution<float> value(-8.0f, 8.0f);
-  KMMATRIX m;
-  for (auto& row : m.m) {
-    for (float& element : row) element = value(random);
-  }
-  return m;
-}
-
-bool SameBits(const KMMATRIX& a, const KMMATRIX& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
+using kubik::testing::Identity;
+using kubik::testing::RandomMatrix;
+using kubik::testing::SameBits;
 
 TEST(X87MatrixMultiply, AgreesWithReferenceWithinOneUlp) {
   std::mt19937 random(3);
   for (int n = 0; n < 200; ++n) {
-    const KMMATRIX a = RandomMatrix(random), b = RandomMatrix(random);
+    const KMMATRIX a = RandomMatrix(random, 8), b = RandomMatrix(random, 8);
     KMMATRIX tuned, reference;
     EXPECT_EQ(kubik::x87::KMMatrixMultiply(&tuned, &a, &b), &tuned);
     kubik::reference::KMMatrixMultiply(&reference, &a, &b);
@@ -57,7 +49,7 @@ TEST(X87MatrixMultiply, PairsProductsOneAndThree) {
 TEST(X87MatrixMultiply, EveryAliasingGivesTheSeparateResult) {
   std::mt19937 random(5);
   for (int n = 0; n < 50; ++n) {
-    const KMMATRIX a = RandomMatrix(random), b = RandomMatrix(random);
+    const KMMATRIX a = RandomMatrix(random, 8), b = RandomMatrix(random, 8);
     KMMATRIX separate;
     kubik::x87::KMMatrixMultiply(&separate, &a, &b);
 
@@ -79,7 +71,7 @@ TEST(X87MatrixMultiply, EveryAliasingGivesTheSeparateResult) {
 TEST(X87MatrixMultiplyTranspose, IsTheTunedProductTransposedForEveryAliasing) {
   std::mt19937 random(9);
   for (int n = 0; n < 50; ++n) {
-    const KMMATRIX a = RandomMatrix(random), b = RandomMatrix(random);
+    const KMMATRIX a = RandomMatrix(random, 8), b = RandomMatrix(random, 8);
     KMMATRIX product, transposed;
     kubik::x87::KMMatrixMultiply(&product, &a, &b);
     EXPECT_EQ(kubik::x87::KMMatrixMultiplyTranspose(&transposed, &a, &b), &transposed);
@@ -99,12 +91,6 @@ TEST(X87MatrixMultiplyTranspose, IsTheTunedProductTransposedForEveryAliasing) {
 }
 
 // ---- Transforms ------------------------------------------------------------------
-
-KMMATRIX Identity() {
-  KMMATRIX m{};
-  m._11 = m._22 = m._33 = m._44 = 1.0f;
-  return m;
-}
 
 // Left to right at 64 bits: 2^70 + 1 loses the 1 before -2^70 cancels it,
 // so the first column sums to 0 + 0.5, not to the exact 1.5.
@@ -147,7 +133,7 @@ TEST(X87Transforms, TakeTheDocumentedRows) {
 // Every input component is loaded before the first store.
 TEST(X87Transforms, OutputMayBeTheInput) {
   std::mt19937 random(17);
-  const KMMATRIX m = RandomMatrix(random);
+  const KMMATRIX m = RandomMatrix(random, 8);
   const KMVECTOR4 v(1.5f, -2.25f, 3.0f, 0.75f);
 
   KMVECTOR4 separate, in_place = v;
@@ -184,8 +170,8 @@ TEST(X87Transforms, PlaneTransformIsTheFourVectorTransform) {
   table.CopyFrom(kubik::ReferenceTable());
   kubik::x87::Install(table);
   for (int n = 0; n < 100; ++n) {
-    const KMMATRIX m = RandomMatrix(random);
-    const KMMATRIX p = RandomMatrix(random);
+    const KMMATRIX m = RandomMatrix(random, 8);
+    const KMMATRIX p = RandomMatrix(random, 8);
     const KMPLANE plane(p._11, p._12, p._13, p._14);
     const KMVECTOR4 as_vector(p._11, p._12, p._13, p._14);
     KMPLANE transformed_plane;
