@@ -87,40 +87,50 @@ bool NearFloatRoundingBoundary(double d) {
   return below_float - (0x10000000u - 512u) <= 1024u;
 }
 
+struct SineCosine {
+  float s, c;
+};
+
+// The library's values: for angles outside the polynomial's range and the
+// rare results next to a rounding boundary.
+SineCosine LibrarySineCosine(double x) {
+  return {static_cast<float>(std::sin(x)), static_cast<float>(std::cos(x))};
+}
+
 // sin(half) and cos(half), each rounded to float, exactly as the C library's
 // double sine and cosine rounded to float give them. Field-of-view half
 // angles (up to 135 degrees) take the polynomial, which is several times
 // cheaper than the two library calls: wherever no float rounding boundary
-// lies within its error, it rounds to the same floats as the library. The
-// rare rest, and every other angle, call the library.
-void HalfAngleSineCosine(float half, float* s, float* c) {
+// lies within its error, it rounds to the same floats as the library. Inlined
+// into both builders, so that the arguments stay in registers.
+[[gnu::always_inline]] inline SineCosine HalfAngleSineCosine(float half) {
   const double x = half;
-  if (x >= 0x1p-60 && x <= 2.35) {
-    Double2 sc;
-    if (x <= 0.78539816339744831) {
-      sc = SineCosinePolynomial(x);
-    } else {
-      // x - pi/2 with pi/2 as two doubles; the first difference is exact.
-      const Double2 shifted =
-          SineCosinePolynomial((x - 1.5707963267948966) - 6.123233995736766e-17);
-      sc = Double2{shifted[1], -shifted[0]};
-    }
-    if (!NearFloatRoundingBoundary(sc[0]) && !NearFloatRoundingBoundary(sc[1])) {
-      *s = static_cast<float>(sc[0]);
-      *c = static_cast<float>(sc[1]);
-      return;
-    }
+  if (!(x >= 0x1p-60 && x <= 2.35)) return LibrarySineCosine(x);
+  Double2 sc;
+  if (x <= 0.78539816339744831) {
+    sc = SineCosinePolynomial(x);
+  } else {
+    // x - pi/2 with pi/2 as two doubles; the first difference is exact.
+    const Double2 shifted = SineCosinePolynomial((x - 1.5707963267948966) - 6.123233995736766e-17);
+    sc = Double2{shifted[1], -shifted[0]};
   }
-  *s = static_cast<float>(std::sin(x));
-  *c = static_cast<float>(std::cos(x));
+  if (NearFloatRoundingBoundary(sc[0]) || NearFloatRoundingBoundary(sc[1])) {
+    return LibrarySineCosine(x);
+  }
+  return {static_cast<float>(sc[0]), static_cast<float>(sc[1])};
 }
 
-// cot(fovy / 2); the half angle, its sine and its cosine are each rounded to
-// float, the quotient is not.
-double FovScale(float fovy) {
-  float s, c;
-  HalfAngleSineCosine(fovy * 0.5f, &s, &c);
-  return static_cast<double>(c) / s;
+// The field-of-view forms: cot(fovy / 2) is c / s with the half angle, its
+// sine and its cosine each rounded to float, the quotient not.
+[[gnu::always_inline]] inline KMMATRIX* PerspectiveFov(KMMATRIX* out, float fovy, float aspect,
+                                                       float zn, float zf, bool right_handed) {
+  const SineCosine half = HalfAngleSineCosine(fovy * 0.5f);
+  const double h = static_cast<double>(half.c) / half.s;
+  SetZero(out);
+  out->_11 = static_cast<float>(h / aspect);
+  out->_22 = static_cast<float>(h);
+  PerspectiveDepth(out, zn, zf, right_handed);
+  return out;
 }
 
 KMMATRIX* Perspective(KMMATRIX* out, float w, float h, float zn, float zf, bool right_handed) {
@@ -196,21 +206,11 @@ KMMATRIX* KMMatrixPerspectiveRH(KMMATRIX* out, float w, float h, float zn, float
 }
 
 KMMATRIX* KMMatrixPerspectiveFovLH(KMMATRIX* out, float fovy, float aspect, float zn, float zf) {
-  const double h = FovScale(fovy);
-  SetZero(out);
-  out->_11 = static_cast<float>(h / aspect);
-  out->_22 = static_cast<float>(h);
-  PerspectiveDepth(out, zn, zf, false);
-  return out;
+  return PerspectiveFov(out, fovy, aspect, zn, zf, false);
 }
 
 KMMATRIX* KMMatrixPerspectiveFovRH(KMMATRIX* out, float fovy, float aspect, float zn, float zf) {
-  const double h = FovScale(fovy);
-  SetZero(out);
-  out->_11 = static_cast<float>(h / aspect);
-  out->_22 = static_cast<float>(h);
-  PerspectiveDepth(out, zn, zf, true);
-  return out;
+  return PerspectiveFov(out, fovy, aspect, zn, zf, true);
 }
 
 KMMATRIX* KMMatrixPerspectiveOffCenterLH(KMMATRIX* out, float l, float r, float b, float t,
