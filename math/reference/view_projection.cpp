@@ -15,11 +15,11 @@ void SetZero(KMMATRIX* out) {
   }
 }
 
-// forward is at - eye (left-handed) or eye - at (right-handed). The two
-// normalisations go through the public entry, so the installed one runs.
-KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* up,
-                 const KMVECTOR3& forward) {
-  KMVECTOR3 z = forward;
+// z is the forward axis, at - eye (left-handed) or eye - at (right-handed),
+// taken by value so that it is stored once, straight from the subtraction,
+// where the normalisation reads it. The two normalisations go through the
+// public entry, so the installed one runs.
+KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* up, KMVECTOR3 z) {
   ::KMVec3Normalize(&z, &z);
   KMVECTOR3 x(static_cast<float>(double{up->y} * z.z - double{up->z} * z.y),
               static_cast<float>(double{up->z} * z.x - double{up->x} * z.z),
@@ -183,18 +183,13 @@ extern "C" {
 
 KMMATRIX* KMMatrixLookAtLH(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
                            const KMVECTOR3* up) {
-  const KMVECTOR3 forward(static_cast<float>(double{at->x} - eye->x),
-                          static_cast<float>(double{at->y} - eye->y),
-                          static_cast<float>(double{at->z} - eye->z));
-  return LookAt(out, eye, up, forward);
+  // Float differences: the same as double ones rounded to float.
+  return LookAt(out, eye, up, KMVECTOR3(at->x - eye->x, at->y - eye->y, at->z - eye->z));
 }
 
 KMMATRIX* KMMatrixLookAtRH(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
                            const KMVECTOR3* up) {
-  const KMVECTOR3 forward(static_cast<float>(double{eye->x} - at->x),
-                          static_cast<float>(double{eye->y} - at->y),
-                          static_cast<float>(double{eye->z} - at->z));
-  return LookAt(out, eye, up, forward);
+  return LookAt(out, eye, up, KMVECTOR3(eye->x - at->x, eye->y - at->y, eye->z - at->z));
 }
 
 KMMATRIX* KMMatrixPerspectiveLH(KMMATRIX* out, float w, float h, float zn, float zf) {
