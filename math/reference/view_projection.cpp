@@ -79,7 +79,8 @@ Double2 SineCosinePolynomial(double r) {
 // True when d lies within 512 ulps of a point halfway between two floats,
 // where the polynomial's error could round it to the other float (a double
 // has 2^29 ulps per float ulp, so about one value in 500000 is that close).
-// Holds for results that are normal floats.
+// Holds for results that are normal floats, as all in the polynomial's range
+// are.
 bool NearFloatRoundingBoundary(double d) {
   std::uint64_t bits;
   std::memcpy(&bits, &d, sizeof bits);
