@@ -187,27 +187,12 @@ std::vector<Family> RunnableFamilies() {
   return families;
 }
 
-bool SameTable(const kubik::OperationTable& a, const kubik::OperationTable& b) {
-  for (unsigned slot = 0; slot < kubik::kSlotCount; ++slot) {
-    if (a.Address(slot) != b.Address(slot)) return false;
-  }
-  return true;
-}
-
-// The family the process's own selection binds: the one whose table the
-// process table equals after a first call. Where a family adds nothing to the
-// one before it the tables are equal; the later, more specialised one is named.
-std::string SelectedFamily(const std::vector<Family>& families) {
+// The family the process's own selection binds (a first call runs it).
+std::string SelectedFamilyName() {
   KMVECTOR3 v(1, 2, 3);
   KMVec3Normalize(&v, &v);
-  std::string selected = "unknown";
-  for (const Family& f : families) {
-    if (f.family->implementation_set == kubik::ImplementationSet() &&
-        SameTable(kubik::ProcessOperationTable(), *f.table)) {
-      selected = f.family->name;
-    }
-  }
-  return selected;
+  const kubik::ImplementationFamily* selected = kubik::SelectedFamily();
+  return selected ? selected->name : "unknown";
 }
 
 // ---- F16C -----------------------------------------------------------------
@@ -493,7 +478,7 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
   const std::vector<peers::Family> families = peers::RunnableFamilies();
-  const std::string selected = peers::SelectedFamily(families);
+  const std::string selected = peers::SelectedFamilyName();
   const std::vector<const peers::Peer*> runnable = peers::RunnablePeers();
   if (!peers::CheckAgreement(families, runnable)) return 1;
 
