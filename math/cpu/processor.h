@@ -17,8 +17,11 @@ enum class OsFeature { FEATURE_SSE, FEATURE_3DNOW };
 class ProcessorProbe {
  public:
   virtual ~ProcessorProbe() = default;
-  // Runs CPUID for `leaf` (subleaf 0); false when the processor has no CPUID.
-  virtual bool Cpuid(std::uint32_t leaf, CpuidRegisters* out) const = 0;
+  // Whether the processor has the CPUID instruction at all.
+  virtual bool HasCpuid() const = 0;
+  // CPUID for `leaf` (subleaf 0); all zero for a leaf the processor does not
+  // have. Only asked of a processor that has CPUID.
+  virtual CpuidRegisters Cpuid(std::uint32_t leaf) const = 0;
   // The operating system's answer for one feature.
   virtual bool OsProcessorFeature(OsFeature feature) const = 0;
 };
@@ -34,7 +37,8 @@ class SimulatedProcessor final : public ProcessorProbe {
   SimulatedProcessor& Os(bool sse, bool three_d_now);
   SimulatedProcessor& WithoutCpuid();
 
-  bool Cpuid(std::uint32_t leaf, CpuidRegisters* out) const override;
+  bool HasCpuid() const override { return has_cpuid_; }
+  CpuidRegisters Cpuid(std::uint32_t leaf) const override;
   bool OsProcessorFeature(OsFeature feature) const override;
 
  private:

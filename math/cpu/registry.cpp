@@ -5,6 +5,7 @@
 #include "math/cpu/installers.h"
 #include "math/simd/amd/family.h"
 #include "math/simd/sse/family.h"
+#include "math/simd/sse2/family.h"
 #include "math/simd/x87/family.h"
 
 namespace kubik {
