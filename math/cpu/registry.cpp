@@ -2,6 +2,10 @@
 // tests and installers run before anything is known about the processor.
 #include "math/cpu/registry.h"
 
+#include <cstddef>
+#include <initializer_list>
+#include <span>
+
 #include "math/cpu/installers.h"
 #include "math/simd/amd/family.h"
 #include "math/simd/avx2/family.h"
@@ -65,6 +69,30 @@ void InstallAvx512(OperationTable& table, const ProcessorProbe& processor) {
   avx512::Install(table);
 }
 
+// The slots a family writes beyond the x87-tuned set, when it lays its own
+// functions over other families': every slot any of the lists names.
+struct SlotUnion {
+  Slot slots[kSlotCount]{};
+  std::size_t count = 0;
+  constexpr std::span<const Slot> Span() const { return {slots, count}; }
+};
+
+constexpr SlotUnion UnionOf(std::initializer_list<std::span<const Slot>> lists) {
+  SlotUnion result;
+  for (unsigned i = 0; i < kSlotCount; ++i) {
+    const Slot slot = static_cast<Slot>(i);
+    bool listed = false;
+    for (std::span<const Slot> list : lists) {
+      for (Slot s : list) listed = listed || s == slot;
+    }
+    if (listed) result.slots[result.count++] = slot;
+  }
+  return result;
+}
+
+constexpr SlotUnion kAvx2Writes = UnionOf({sse2::kSlots, avx2::kSlots});
+constexpr SlotUnion kAvx512Writes = UnionOf({sse2::kSlots, avx2::kSlots, avx512::kSlots});
+
 bool RunsAvx2(const ProcessorProbe& processor) {
   return (QueryVectorExtensions(processor) & kVectorAvx2) != 0;
 }
@@ -84,8 +112,8 @@ constexpr ImplementationFamily kFamilies[] = {
     {"sse", kSseSet, 20, true, &RunsSse, &InstallOverX87<&sse::Install>, sse::kSlots},
     {"sse2", kSse2Set, 30, true, &RunsSse2, &InstallOverX87<&sse2::Install>, sse2::kSlots},
     {"3dnow", k3DNowSets, 40, true, &Runs3DNow, &Install3DNow, k3DNowSlots},
-    {"avx2", kAvx2Set, 50, true, &RunsAvx2, &InstallAvx2, avx2::kSlots},
-    {"avx512", kAvx512Set, 60, true, &RunsAvx512, &InstallAvx512, avx512::kSlots},
+    {"avx2", kAvx2Set, 50, true, &RunsAvx2, &InstallAvx2, kAvx2Writes.Span()},
+    {"avx512", kAvx512Set, 60, true, &RunsAvx512, &InstallAvx512, kAvx512Writes.Span()},
 };
 
 }  // namespace
