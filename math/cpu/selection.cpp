@@ -7,6 +7,9 @@
 #include "math/cpu/installers.h"
 #include "math/diag/diagnostics.h"
 #include "platform/debug/debug_output.h"
+#if defined(__aarch64__)
+#include "math/simd/neon/family.h"
+#endif
 
 namespace kubik {
 namespace {
@@ -30,6 +33,12 @@ void InstallReferenceOnly(OperationTable& table, const ProcessorProbe&) {
   table.CopyFrom(ReferenceTable());
 }
 
+bool AlwaysRuns(const ProcessorProbe&) {
+  return true;
+}
+
+#if defined(__x86_64__)
+
 void InstallX87Family(OperationTable& table, const ProcessorProbe&) {
   table.CopyFrom(ReferenceTable());
   InstallX87TunedSet(table);
@@ -48,10 +57,6 @@ void InstallSse2Family(OperationTable& table, const ProcessorProbe& processor) {
 void Install3DNowFamily(OperationTable& table, const ProcessorProbe& processor) {
   InstallX87Family(table, processor);
   Install3DNowSets(table, processor);
-}
-
-bool AlwaysRuns(const ProcessorProbe&) {
-  return true;
 }
 
 bool RunsSse(const ProcessorProbe& processor) {
@@ -75,6 +80,56 @@ constexpr ImplementationFamily kFamilies[] = {
     {"sse2", kSse2Set, &RunsSse2, &InstallSse2Family},
     {"3dnow", k3DNowSets, &Runs3DNow, &Install3DNowFamily},
 };
+
+// The x87-tuned set goes in on every processor, then at most one SIMD family.
+std::uint32_t SelectForProcessor(OperationTable& table, const ProcessorProbe& processor,
+                                 std::uint32_t mode) {
+  InstallX87TunedSet(table);
+  if (mode == kModeNoSimd) return kNoSimdSet;
+  if (mode != kModeNo3DNow && processor.OsProcessorFeature(OsFeature::FEATURE_3DNOW)) {
+    Install3DNowSets(table, processor);
+    return k3DNowSets;
+  }
+  if (QuerySimdSupport(processor) & kSimdSse2) {
+    InstallSse2Set(table);
+    return kSse2Set;
+  }
+  if (processor.OsProcessorFeature(OsFeature::FEATURE_SSE)) {
+    InstallSseSet(table);
+    return kSseSet;
+  }
+  return kNoSimdSet;
+}
+
+#elif defined(__aarch64__)
+
+// Advanced SIMD with fused multiply-add is part of every ARMv8-A processor;
+// the kernel still says so, and a probe that does not is taken at its word.
+bool RunsNeon(const ProcessorProbe& processor) {
+  const std::uint64_t hwcap = processor.Capabilities().hwcap;
+  return (hwcap & kHwcapFp) && (hwcap & kHwcapAsimd);
+}
+
+void InstallNeonFamily(OperationTable& table, const ProcessorProbe&) {
+  table.CopyFrom(ReferenceTable());
+  neon::Install(table);
+}
+
+constexpr ImplementationFamily kFamilies[] = {
+    {"reference", kNoSimdSet, &AlwaysRuns, &InstallReferenceOnly},
+    {"neon", kNeonSet, &RunsNeon, &InstallNeonFamily},
+};
+
+std::uint32_t SelectForProcessor(OperationTable& table, const ProcessorProbe& processor,
+                                 std::uint32_t mode) {
+  if (mode == kModeNoSimd || !RunsNeon(processor)) return kNoSimdSet;
+  neon::Install(table);
+  return kNeonSet;
+}
+
+#else
+#error "Kubik selects implementation families for x86-64 and 64-bit ARM only"
+#endif
 
 // The family named by KUBIK_MATH_FAMILY, when it names one that runs here.
 const ImplementationFamily* ForcedFamily(const ProcessorProbe& processor) {
@@ -106,20 +161,7 @@ std::uint32_t Selector::Select(OperationTable& table, const ProcessorProbe& proc
   if (implementation_set_ != kSelectionNotRun) return implementation_set_;
   implementation_set_ = kNoSimdSet;
   table.CopyFrom(ReferenceTable());
-  InstallX87TunedSet(table);
-
-  const std::uint32_t mode = ReadSelectionMode(settings);
-  if (mode == kModeNoSimd) return implementation_set_;
-  if (mode != kModeNo3DNow && processor.OsProcessorFeature(OsFeature::FEATURE_3DNOW)) {
-    Install3DNowSets(table, processor);
-    implementation_set_ = k3DNowSets;
-  } else if (QuerySimdSupport(processor) & kSimdSse2) {
-    InstallSse2Set(table);
-    implementation_set_ = kSse2Set;
-  } else if (processor.OsProcessorFeature(OsFeature::FEATURE_SSE)) {
-    InstallSseSet(table);
-    implementation_set_ = kSseSet;
-  }
+  implementation_set_ = SelectForProcessor(table, processor, ReadSelectionMode(settings));
   return implementation_set_;
 }
 

@@ -18,6 +18,7 @@ inline constexpr std::uint32_t kNoSimdSet = 0;
 inline constexpr std::uint32_t k3DNowSets = 1;
 inline constexpr std::uint32_t kSse2Set = 2;
 inline constexpr std::uint32_t kSseSet = 3;
+inline constexpr std::uint32_t kNeonSet = 6;
 
 struct ImplementationFamily;
 

@@ -5,7 +5,11 @@
 #include <kubik/kmath.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#if defined(__x86_64__)
 #include <xmmintrin.h>
+#elif defined(__aarch64__)
+#include <arm_neon.h>
+#endif
 
 #include <cmath>
 #include <cstring>
@@ -65,8 +69,12 @@ class EndOfPage : public ::testing::TestWithParam<const char*> {
   GuardedPages pages_{5};
 };
 
-INSTANTIATE_TEST_SUITE_P(EveryFamily, EndOfPage,
-                         ::testing::Values("reference", "x87", "sse", "sse2"),
+#if defined(__x86_64__)
+#define KUBIK_GUARDED_FAMILIES "reference", "x87", "sse", "sse2"
+#else
+#define KUBIK_GUARDED_FAMILIES "reference", "neon"
+#endif
+INSTANTIATE_TEST_SUITE_P(EveryFamily, EndOfPage, ::testing::Values(KUBIK_GUARDED_FAMILIES),
                          [](const auto& info) { return std::string(info.param); });
 
 TEST_P(EndOfPage, ThreeVectorTransformsAndNormalize) {
@@ -139,14 +147,23 @@ TEST_P(EndOfPage, TwoVectorOperations) {
 
 // The guard is real: 16 bytes from a 12-byte record at the edge fault.
 TEST(GuardedPagesDeathTest, SixteenBytesFromTheLastTwelveFault) {
+#if defined(__x86_64__)
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+#else
+  // Cross builds run under an emulator that cannot start the program anew.
+  GTEST_FLAG_SET(death_test_style, "fast");
+#endif
   GuardedPages pages(1);
   KMVECTOR3* v = pages.At(0, KMVECTOR3(1, 2, 3));
   EXPECT_EQ(v->z, 3.0f);
   EXPECT_DEATH(
       {
         alignas(16) float lanes[4];
+#if defined(__x86_64__)
         _mm_store_ps(lanes, _mm_loadu_ps(&v->x));
+#else
+        vst1q_f32(lanes, vld1q_f32(&v->x));
+#endif
         volatile float beyond = lanes[3];
         (void)beyond;
       },
