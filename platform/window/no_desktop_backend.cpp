@@ -12,7 +12,7 @@ class NoDesktopBackend final : public Backend {
  public:
   std::unique_ptr<TopLevelWindow> CreateNativeWindow(const char*, std::uint32_t, int, int, int,
                                                      int) override {
-    std::fprintf(stderr, "window system: this build has no desktop window support\n");
+    std::fprintf(stderr, "window system: no display: this build has no desktop window support\n");
     return nullptr;
   }
   void ShowNativeWindow(TopLevelWindow&, int) override {}

@@ -43,10 +43,12 @@ KMQUATERNION* KMQuaternionSlerp(KMQUATERNION* out, const KMQUATERNION* q1, const
     // sin of the angle from 1 - d^2 with one rounding; the weights
     // sin((1 - t) angle) / sin(angle) and sin(t angle) / sin(angle) depend
     // on the angle smoothly, so its single-precision error stays small.
+    // Their arguments are formed in double: t may lie far outside [0, 1],
+    // and t angle rounded to float would move the sine by its last bit.
     const float s = std::sqrt(std::fma(-d, d, 1.0f));
-    const float angle = std::atan2(s, d);
-    k0 = std::sin((1.0f - t) * angle) / s;
-    k1 = std::sin(t * angle) / s;
+    const double angle = std::atan2(s, d);
+    k0 = static_cast<float>(std::sin((1.0 - t) * angle) / s);
+    k1 = static_cast<float>(std::sin(t * angle) / s);
   } else {
     // Nearly parallel: the sine of the angle is too small to divide by.
     k0 = 1.0f - t;

@@ -18,6 +18,7 @@
 
 #include "math/cpu/selection.h"
 #include "math/dispatch/operation_table.h"
+#include "tests/death_test_style.h"
 
 namespace {
 
@@ -147,12 +148,7 @@ TEST_P(EndOfPage, TwoVectorOperations) {
 
 // The guard is real: 16 bytes from a 12-byte record at the edge fault.
 TEST(GuardedPagesDeathTest, SixteenBytesFromTheLastTwelveFault) {
-#if defined(__x86_64__)
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-#else
-  // Cross builds run under an emulator that cannot start the program anew.
-  GTEST_FLAG_SET(death_test_style, "fast");
-#endif
+  GTEST_FLAG_SET(death_test_style, kubik::testing::kDeathTestStyle);
   GuardedPages pages(1);
   KMVECTOR3* v = pages.At(0, KMVECTOR3(1, 2, 3));
   EXPECT_EQ(v->z, 3.0f);

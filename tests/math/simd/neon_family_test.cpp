@@ -188,9 +188,11 @@ TEST_P(ArrayTransform, AnyStrideAndCountTouchesOnlyItsElements) {
         const std::size_t in_bytes = n == 0 ? 0 : (n - 1) * std::size_t{in_stride} + slot.in_size;
         const std::size_t out_bytes = n == 0 ? 0 : (n - 1) * std::size_t{out_stride} + slot.out_size;
         GuardedBuffer in(in_bytes), out(out_bytes);
-        for (std::size_t i = 0; i < in_bytes; i += 4) {
-          const float f = value(random);
-          std::memcpy(in.data() + i, &f, std::min<std::size_t>(4, in_bytes - i));
+        for (std::uint32_t e = 0; e < n; ++e) {
+          for (std::uint32_t c = 0; c < slot.in_size; c += 4) {
+            const float f = value(random);
+            std::memcpy(in.data() + std::size_t{e} * in_stride + c, &f, 4);
+          }
         }
         std::vector<unsigned char> want(out_bytes, 0x5a);
         std::memset(out.data(), 0x5a, out_bytes);
@@ -205,7 +207,9 @@ TEST_P(ArrayTransform, AnyStrideAndCountTouchesOnlyItsElements) {
             float g, w;
             std::memcpy(&g, out.data() + i, 4);
             std::memcpy(&w, want.data() + i, 4);
-            ASSERT_NEAR(g, w, 4e-6 * (8 + std::fabs(w))) << "byte " << i;
+            if (!(std::isnan(g) && std::isnan(w))) {
+              ASSERT_NEAR(g, w, 4e-6 * (8 + std::fabs(w))) << "byte " << i;
+            }
           }
         }
       }
