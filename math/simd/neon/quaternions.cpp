@@ -1,7 +1,7 @@
 // Quaternion operations of the NEON family: the product as four lane
 // shuffles fused into one sum, the normaliser's guards as in the reference,
-// and slerp and the yaw-pitch-roll builder with their angles in single
-// precision and the blend in lanes.
+// slerp in double lanes, and the yaw-pitch-roll builder from single-precision
+// sines and cosines combined in lanes.
 #include <cmath>
 
 #include "math/simd/neon/family.h"
@@ -33,28 +33,35 @@ KMQUATERNION* KMQuaternionNormalize(KMQUATERNION* out, const KMQUATERNION* q) {
 
 KMQUATERNION* KMQuaternionSlerp(KMQUATERNION* out, const KMQUATERNION* q1, const KMQUATERNION* q2,
                                 float t) {
+  // In double lanes, two components per register: with t far outside
+  // [0, 1] the weights grow large and cancel in the blend, and the angle's
+  // last bit is multiplied by t, so single precision would not follow the
+  // reference's rounding of the angle to float.
   const float32x4_t a = vld1q_f32(&q1->x), b = vld1q_f32(&q2->x);
-  const float dot = vaddvq_f32(vmulq_f32(a, b));
+  const float64x2_t a_low = vcvt_f64_f32(vget_low_f32(a)), a_high = vcvt_high_f64_f32(a);
+  const float64x2_t b_low = vcvt_f64_f32(vget_low_f32(b)), b_high = vcvt_high_f64_f32(b);
+  // Products of floats are exact in double.
+  const double dot = vaddvq_f64(vfmaq_f64(vmulq_f64(a_low, b_low), a_high, b_high));
   // Take the shorter arc: interpolate towards -q2 when the two point apart.
-  const float sign = dot < 0.0f ? -1.0f : 1.0f;
-  const float d = sign * dot;
-  float k0, k1;
-  if (1.0f - d > 0x1p-23f) {
-    // sin of the angle from 1 - d^2 with one rounding; the weights
-    // sin((1 - t) angle) / sin(angle) and sin(t angle) / sin(angle) depend
-    // on the angle smoothly, so its single-precision error stays small.
-    // Their arguments are formed in double: t may lie far outside [0, 1],
-    // and t angle rounded to float would move the sine by its last bit.
-    const float s = std::sqrt(std::fma(-d, d, 1.0f));
-    const double angle = std::atan2(s, d);
-    k0 = static_cast<float>(std::sin((1.0 - t) * angle) / s);
-    k1 = static_cast<float>(std::sin(t * angle) / s);
+  const double sign = dot < 0.0 ? -1.0 : 1.0;
+  const double d = sign * dot;
+  double k0, k1;
+  if (1.0 - d > 0x1p-23) {
+    const double s = std::sqrt(1.0 - d * d);
+    const float angle =
+        static_cast<float>(std::atan2(s, static_cast<double>(static_cast<float>(d))));
+    const float r = static_cast<float>(1.0 / s);
+    k0 = std::sin((1.0 - t) * angle) * r;
+    k1 = std::sin(static_cast<double>(t) * angle) * r;
   } else {
     // Nearly parallel: the sine of the angle is too small to divide by.
-    k0 = 1.0f - t;
+    k0 = 1.0 - t;
     k1 = t;
   }
-  vst1q_f32(&out->x, vfmaq_n_f32(vmulq_n_f32(a, k0), b, k1 * sign));
+  k1 *= sign;
+  const float64x2_t low = vfmaq_n_f64(vmulq_n_f64(a_low, k0), b_low, k1);
+  const float64x2_t high = vfmaq_n_f64(vmulq_n_f64(a_high, k0), b_high, k1);
+  vst1q_f32(&out->x, vcvt_high_f32_f64(vcvt_f32_f64(low), high));
   return out;
 }
 
