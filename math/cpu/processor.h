@@ -22,10 +22,10 @@ struct HardwareCapabilities {
 };
 
 // AT_HWCAP bits the selection reads, as the arm64 kernel numbers them.
-inline constexpr std::uint64_t kHwcapFp = 1u << 0;       // single and double precision
-inline constexpr std::uint64_t kHwcapAsimd = 1u << 1;    // Advanced SIMD
-inline constexpr std::uint64_t kHwcapFphp = 1u << 9;     // half-precision arithmetic
-inline constexpr std::uint64_t kHwcapAsimdhp = 1u << 10; // Advanced SIMD half precision
+inline constexpr std::uint64_t kHwcapFp = 1u << 0;        // single and double precision
+inline constexpr std::uint64_t kHwcapAsimd = 1u << 1;     // Advanced SIMD
+inline constexpr std::uint64_t kHwcapFphp = 1u << 9;      // half-precision arithmetic
+inline constexpr std::uint64_t kHwcapAsimdhp = 1u << 10;  // Advanced SIMD half precision
 
 class ProcessorProbe {
  public:

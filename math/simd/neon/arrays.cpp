@@ -18,20 +18,20 @@ namespace {
 template <int N>
 struct Structures;
 
-#define KUBIK_NEON_STRUCTURES(N)                                                         \
-  template <>                                                                            \
-  struct Structures<N> {                                                                 \
-    using Type = float32x4x##N##_t;                                                      \
-    static Type Load(const float* p) { return vld##N##q_f32(p); }                        \
-    static void Store(float* p, Type v) { vst##N##q_f32(p, v); }                         \
-    template <int L>                                                                     \
-    static Type LoadLane(const float* p, Type v) {                                       \
-      return vld##N##q_lane_f32(p, v, L);                                                \
-    }                                                                                    \
-    template <int L>                                                                     \
-    static void StoreLane(float* p, Type v) {                                            \
-      vst##N##q_lane_f32(p, v, L);                                                       \
-    }                                                                                    \
+#define KUBIK_NEON_STRUCTURES(N)                                  \
+  template <>                                                     \
+  struct Structures<N> {                                          \
+    using Type = float32x4x##N##_t;                               \
+    static Type Load(const float* p) { return vld##N##q_f32(p); } \
+    static void Store(float* p, Type v) { vst##N##q_f32(p, v); }  \
+    template <int L>                                              \
+    static Type LoadLane(const float* p, Type v) {                \
+      return vld##N##q_lane_f32(p, v, L);                         \
+    }                                                             \
+    template <int L>                                              \
+    static void StoreLane(float* p, Type v) {                     \
+      vst##N##q_lane_f32(p, v, L);                                \
+    }                                                             \
   };
 KUBIK_NEON_STRUCTURES(2)
 KUBIK_NEON_STRUCTURES(3)
@@ -82,8 +82,7 @@ constexpr int kOut = F == Form::kPoint ? 4 : In;
 // Column j of the product for four elements.
 template <int In, Form F>
 float32x4_t Column(const float32x4_t (&c)[In], const KMMATRIX& m, int j) {
-  float32x4_t sum =
-      In < 4 && F != Form::kDirection ? vdupq_n_f32(m.m[3][j]) : vdupq_n_f32(0.0f);
+  float32x4_t sum = In < 4 && F != Form::kDirection ? vdupq_n_f32(m.m[3][j]) : vdupq_n_f32(0.0f);
   for (int i = 0; i < In; ++i) sum = vfmaq_n_f32(sum, c[i], m.m[i][j]);
   return sum;
 }
@@ -160,7 +159,8 @@ const KMMATRIX* CombineInverse(KMMATRIX* local, const KMMATRIX* projection, cons
                                const KMMATRIX* world) {
   const KMMATRIX* combined = Combine(local, projection, view, world);
   if (projection == nullptr && view == nullptr && world == nullptr) return combined;
-  if (neon::KMMatrixInverse(local, nullptr, combined) == nullptr && combined != local) *local = *combined;
+  if (neon::KMMatrixInverse(local, nullptr, combined) == nullptr && combined != local)
+    *local = *combined;
   return local;
 }
 

@@ -41,19 +41,18 @@ uint16x4_t FloatBitsToHalf(uint32x4_t v, bool use_hardware) {
   const int32x4_t right_shift =
       vsubq_s32(vreinterpretq_s32_u32(vshrq_n_u32(a, 23)), vdupq_n_s32(113));
   // A shift of 24 or more leaves nothing; clamp so the count fits a byte.
-  const uint32x4_t shifted =
-      vshlq_u32(mantissa, vmaxq_s32(right_shift, vdupq_n_s32(-32)));
-  const uint32x4_t denormal = vshrq_n_u32(
-      vaddq_u32(vaddq_u32(shifted, vdupq_n_u32(4095u)),
-                vandq_u32(vshrq_n_u32(shifted, 13), vdupq_n_u32(1u))),
-      13);
+  const uint32x4_t shifted = vshlq_u32(mantissa, vmaxq_s32(right_shift, vdupq_n_s32(-32)));
+  const uint32x4_t denormal =
+      vshrq_n_u32(vaddq_u32(vaddq_u32(shifted, vdupq_n_u32(4095u)),
+                            vandq_u32(vshrq_n_u32(shifted, 13), vdupq_n_u32(1u))),
+                  13);
   uint32x4_t magnitude = vbslq_u32(vcgeq_u32(a, vdupq_n_u32(0x38800000u)), normal, denormal);
   // From the midpoint above 131008 on, infinities and NaNs: saturate.
   magnitude = vbslq_u32(vcgtq_u32(a, vdupq_n_u32(0x47ffefffu)), vdupq_n_u32(0x7fffu), magnitude);
   if (use_hardware) {
     // Normal IEEE halves below the first value IEEE rounds to infinity.
-    const uint32x4_t agrees = vandq_u32(vcgeq_u32(a, vdupq_n_u32(0x38800000u)),
-                                        vcltq_u32(a, vdupq_n_u32(0x477ff000u)));
+    const uint32x4_t agrees =
+        vandq_u32(vcgeq_u32(a, vdupq_n_u32(0x38800000u)), vcltq_u32(a, vdupq_n_u32(0x477ff000u)));
     const uint16x4_t hardware = vreinterpret_u16_f16(vcvt_f16_f32(vreinterpretq_f32_u32(v)));
     const uint16x4_t patched = vmovn_u32(vorrq_u32(sign, magnitude));
     return vbsl_u16(vmovn_u32(agrees), hardware, patched);
@@ -80,9 +79,9 @@ uint32x4_t HalfBitsToFloat(uint16x4_t h, bool use_hardware) {
   // counting the shifts j; the exponent is then 113 - j.
   const uint32x4_t mantissa = vandq_u32(bits, vdupq_n_u32(0x3ffu));
   const int32x4_t j = vsubq_s32(vreinterpretq_s32_u32(vclzq_u32(mantissa)), vdupq_n_s32(21));
-  const uint32x4_t denormal = vorrq_u32(
-      vshlq_n_u32(vreinterpretq_u32_s32(vsubq_s32(vdupq_n_s32(113), j)), 23),
-      vshlq_n_u32(vandq_u32(vshlq_u32(mantissa, j), vdupq_n_u32(0x3ffu)), 13));
+  const uint32x4_t denormal =
+      vorrq_u32(vshlq_n_u32(vreinterpretq_u32_s32(vsubq_s32(vdupq_n_s32(113), j)), 23),
+                vshlq_n_u32(vandq_u32(vshlq_u32(mantissa, j), vdupq_n_u32(0x3ffu)), 13));
   const uint32x4_t zero_mantissa = vceqq_u32(mantissa, vdupq_n_u32(0));
   const uint32x4_t small = vbslq_u32(zero_mantissa, vdupq_n_u32(0), denormal);
   const uint32x4_t zero_exponent = vceqq_u32(exponent, vdupq_n_u32(0));

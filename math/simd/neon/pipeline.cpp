@@ -3,12 +3,13 @@
 // bone's rows per influence instead of a call through the table), and
 // N-patch tessellation with the control net in lanes and the vertex
 // attributes interpolated four floats at a time.
+#include "math/pipeline/pipeline.h"
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
 
-#include "math/pipeline/pipeline.h"
 #include "math/simd/neon/family.h"
 #include "math/simd/neon/lanes.h"
 
@@ -122,9 +123,8 @@ void NPatchTessellate(const KMVECTOR3* normals, const float* samples, std::uint3
   net[5] = EdgeControlPoint(net[0], net[9], n2, third);
   net[7] = EdgeControlPoint(net[9], net[6], n1, third);
   net[8] = EdgeControlPoint(net[6], net[9], n2, third);
-  const float32x4_t edges =
-      vaddq_f32(vaddq_f32(vaddq_f32(net[1], net[2]), vaddq_f32(net[3], net[5])),
-                vaddq_f32(net[7], net[8]));
+  const float32x4_t edges = vaddq_f32(
+      vaddq_f32(vaddq_f32(net[1], net[2]), vaddq_f32(net[3], net[5])), vaddq_f32(net[7], net[8]));
   const float32x4_t corners = vaddq_f32(vaddq_f32(net[0], net[6]), net[9]);
   net[4] = vfmsq_n_f32(vmulq_n_f32(edges, 0.25f), corners, corner_weight);
 
@@ -134,9 +134,8 @@ void NPatchTessellate(const KMVECTOR3* normals, const float* samples, std::uint3
     const float u = samples[2 * sample], v = samples[2 * sample + 1];
     const float w = 1.0f - u - v;
     const float vw = v * w;
-    const float basis[10] = {v * v * v,     3 * v * v * w, 3 * u * v * v, 3 * v * w * w,
-                             6 * u * vw,    3 * u * u * v, w * w * w,     3 * u * w * w,
-                             3 * u * u * w, u * u * u};
+    const float basis[10] = {v * v * v,     3 * v * v * w, 3 * u * v * v, 3 * v * w * w, 6 * u * vw,
+                             3 * u * u * v, w * w * w,     3 * u * w * w, 3 * u * u * w, u * u * u};
     float32x4_t position = vmulq_n_f32(net[0], basis[0]);
     for (int i = 1; i < 10; ++i) position = vfmaq_n_f32(position, net[i], basis[i]);
     // Lane 3 of the position is overwritten by the first attribute below.

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "math/cpu/installers.h"
 #include "math/cpu/selection.h"
 #include "math/reference/reference.h"
 
@@ -79,10 +78,7 @@ constexpr const char* kCheckedFamily = "reference";
 class ConformanceCheck : public ::testing::Test {
  protected:
   void SetUp() override {
-    table_.CopyFrom(kubik::ReferenceTable());
-#if defined(__x86_64__)
-    kubik::InstallX87TunedSet(table_);
-#endif
+    kubik::FindImplementationFamily(kCheckedFamily)->install(table_, kubik::RealProcessor());
   }
   void TearDown() override { kubik::ResetSelectionForTesting(); }
 

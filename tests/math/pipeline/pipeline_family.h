@@ -51,6 +51,6 @@ inline std::string FamilyName(const ::testing::TestParamInfo<const char*>& info)
 #define KUBIK_PIPELINE_FAMILY_NAMES "reference", "neon"
 #endif
 
-#define KUBIK_PIPELINE_FAMILIES(suite)                                                       \
+#define KUBIK_PIPELINE_FAMILIES(suite)                                                      \
   INSTANTIATE_TEST_SUITE_P(Families, suite, ::testing::Values(KUBIK_PIPELINE_FAMILY_NAMES), \
                            ::kubik::testing::FamilyName)

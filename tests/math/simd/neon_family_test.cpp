@@ -49,7 +49,8 @@ std::vector<std::uint32_t> FloatsAroundThresholds() {
     }
   }
   // And a sparse walk over all of them, NaNs included.
-  for (std::uint64_t b = 0; b <= 0xffffffffu; b += 65521) bits.push_back(static_cast<std::uint32_t>(b));
+  for (std::uint64_t b = 0; b <= 0xffffffffu; b += 65521)
+    bits.push_back(static_cast<std::uint32_t>(b));
   return bits;
 }
 
@@ -110,7 +111,8 @@ TEST(HalfConversionTails, WriteExactlyTheGivenElements) {
 // A buffer whose last byte sits right before an unreadable page.
 class GuardedBuffer {
  public:
-  explicit GuardedBuffer(std::size_t bytes) : page_(static_cast<std::size_t>(sysconf(_SC_PAGESIZE))) {
+  explicit GuardedBuffer(std::size_t bytes)
+      : page_(static_cast<std::size_t>(sysconf(_SC_PAGESIZE))) {
     span_ = (bytes + page_ - 1) / page_ * page_ + page_;
     base_ = static_cast<unsigned char*>(
         mmap(nullptr, span_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
@@ -149,8 +151,10 @@ ArrayFunction Erase(Out* (*f)(Out*, std::uint32_t, const In*, std::uint32_t, con
   return reinterpret_cast<ArrayFunction>(f);
 }
 
-#define KUBIK_ARRAY_SLOT(name, in, out) \
-  ArraySlot { #name, Erase(&neon::name), Erase(&reference::name), in, out }
+#define KUBIK_ARRAY_SLOT(name, in, out)                         \
+  ArraySlot {                                                   \
+#name, Erase(&neon::name), Erase(&reference::name), in, out \
+  }
 
 const ArraySlot kArraySlots[] = {
     KUBIK_ARRAY_SLOT(KMVec2TransformArray, 8, 16),
@@ -183,10 +187,11 @@ TEST_P(ArrayTransform, AnyStrideAndCountTouchesOnlyItsElements) {
       const std::uint32_t in_stride = zero_stride ? 0 : slot.in_size + extra;
       const std::uint32_t out_stride = slot.out_size + extra;
       for (std::uint32_t n = 0; n <= 11; ++n) {
-        SCOPED_TRACE(testing::Message() << "stride +" << extra << (zero_stride ? " (in 0)" : "")
-                                        << " n " << n);
+        SCOPED_TRACE(testing::Message()
+                     << "stride +" << extra << (zero_stride ? " (in 0)" : "") << " n " << n);
         const std::size_t in_bytes = n == 0 ? 0 : (n - 1) * std::size_t{in_stride} + slot.in_size;
-        const std::size_t out_bytes = n == 0 ? 0 : (n - 1) * std::size_t{out_stride} + slot.out_size;
+        const std::size_t out_bytes =
+            n == 0 ? 0 : (n - 1) * std::size_t{out_stride} + slot.out_size;
         GuardedBuffer in(in_bytes), out(out_bytes);
         for (std::uint32_t e = 0; e < n; ++e) {
           for (std::uint32_t c = 0; c < slot.in_size; c += 4) {
