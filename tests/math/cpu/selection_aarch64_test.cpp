@@ -1,7 +1,9 @@
 // Implementation selection on 64-bit ARM, over simulated hardware-capability
 // words and settings values: the NEON family or the reference, nothing else.
 #include <gtest/gtest.h>
+#include <kubik/kmath.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -112,6 +114,29 @@ TEST(Aarch64Families, RegistryHoldsReferenceAndNeon) {
   }
   EXPECT_TRUE(FindImplementationFamily("neon")->can_run(RealProcessor()));
   EXPECT_FALSE(FindImplementationFamily("neon")->can_run(Processors()[2].processor));
+}
+
+// KUBIK_MATH_FAMILY binds either family in the process; an x86 family's
+// name is unknown here and leaves the usual choice.
+TEST(Aarch64Selection, FamilyVariableForcesEitherFamily) {
+  const struct {
+    const char* value;
+    std::uint32_t expected;
+  } cases[] = {{"reference", kNoSimdSet}, {"neon", kNeonSet}, {"sse2", kNeonSet}};
+  for (const auto& c : cases) {
+    setenv("KUBIK_MATH_FAMILY", c.value, 1);
+    ResetSelectionForTesting();
+    KMMATRIX a, b, product;
+    KMMatrixIdentity(&a);
+    KMMatrixIdentity(&b);
+    KMMatrixMultiply(&product, &a, &b);
+    EXPECT_EQ(ImplementationSet(), c.expected) << c.value;
+    const bool neon_bound =
+        ProcessOperationTable().Get<Slot::KMMatrixMultiply>() == &neon::KMMatrixMultiply;
+    EXPECT_EQ(neon_bound, c.expected == kNeonSet) << c.value;
+  }
+  unsetenv("KUBIK_MATH_FAMILY");
+  ResetSelectionForTesting();
 }
 
 }  // namespace
