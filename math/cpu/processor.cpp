@@ -33,11 +33,9 @@ SimulatedProcessor& SimulatedProcessor::Hwcaps(std::uint64_t hwcap, std::uint64_
   return *this;
 }
 
-bool SimulatedProcessor::Cpuid(std::uint32_t leaf, CpuidRegisters* out) const {
-  if (!has_cpuid_) return false;
+CpuidRegisters SimulatedProcessor::Cpuid(std::uint32_t leaf) const {
   auto it = leaves_.find(leaf);
-  *out = it == leaves_.end() ? CpuidRegisters{} : it->second;
-  return true;
+  return it == leaves_.end() ? CpuidRegisters{} : it->second;
 }
 
 bool SimulatedProcessor::OsProcessorFeature(OsFeature feature) const {
@@ -45,13 +43,12 @@ bool SimulatedProcessor::OsProcessorFeature(OsFeature feature) const {
 }
 
 std::uint32_t QuerySimdSupport(const ProcessorProbe& processor) {
+  if (!processor.HasCpuid()) return 0;
+  if (processor.Cpuid(0).eax == 0) return 0;
+  const std::uint32_t edx = processor.Cpuid(1).edx;
   std::uint32_t result = 0;
-  CpuidRegisters regs;
-  if (!processor.Cpuid(0, &regs)) return 0;
-  if (regs.eax == 0) return 0;
-  processor.Cpuid(1, &regs);
-  if (regs.edx & kEdxSse) result |= kSimdSse;
-  if (regs.edx & kEdxSse2) result |= kSimdSse2;
+  if (edx & kEdxSse) result |= kSimdSse;
+  if (edx & kEdxSse2) result |= kSimdSse2;
   return result;
 }
 
@@ -60,25 +57,22 @@ std::uint32_t QuerySimdSupport() {
 }
 
 std::uint32_t GetProcessorFeatureFlags(const ProcessorProbe& processor) {
-  CpuidRegisters regs;
+  std::uint32_t flags = kFeatureAlways;
   // Only reached after the operating system reported 3DNow!, so CPUID exists;
   // a probe without it gives the bare flags.
-  if (!processor.Cpuid(0, &regs)) return kFeatureAlways;
-  std::uint32_t flags = kFeatureAlways;
-  processor.Cpuid(0, &regs);
+  if (!processor.HasCpuid()) return flags;
   // The 3DNow! bits below count whatever the vendor.
-  if (regs.eax == 0) return flags;
+  if (processor.Cpuid(0).eax == 0) return flags;
   flags |= kFeatureStandardLeaves;
-  processor.Cpuid(1, &regs);
-  if (regs.edx & kEdxMmx) flags |= kFeatureMmx;
-  if (regs.edx & kEdxSse) flags |= kFeatureSse;
-  processor.Cpuid(0x80000000u, &regs);
-  if (regs.eax <= 0x80000000u) return flags;
+  const std::uint32_t edx = processor.Cpuid(1).edx;
+  if (edx & kEdxMmx) flags |= kFeatureMmx;
+  if (edx & kEdxSse) flags |= kFeatureSse;
+  if (processor.Cpuid(0x80000000u).eax <= 0x80000000u) return flags;
   flags |= kFeatureExtendedLeaves;
-  processor.Cpuid(0x80000001u, &regs);
-  if (regs.edx & kExtEdx3DNow) flags |= kFeature3DNow;
-  if (regs.edx & kExtEdxExtended3DNow) flags |= kFeatureExtended3DNow;
-  if (regs.edx & kExtEdxAmdMmx) flags |= kFeatureAmdMmx;
+  const std::uint32_t extended_edx = processor.Cpuid(0x80000001u).edx;
+  if (extended_edx & kExtEdx3DNow) flags |= kFeature3DNow;
+  if (extended_edx & kExtEdxExtended3DNow) flags |= kFeatureExtended3DNow;
+  if (extended_edx & kExtEdxAmdMmx) flags |= kFeatureAmdMmx;
   return flags;
 }
 

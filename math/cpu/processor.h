@@ -30,8 +30,11 @@ inline constexpr std::uint64_t kHwcapAsimdhp = 1u << 10;  // Advanced SIMD half 
 class ProcessorProbe {
  public:
   virtual ~ProcessorProbe() = default;
-  // Runs CPUID for `leaf` (subleaf 0); false when the processor has no CPUID.
-  virtual bool Cpuid(std::uint32_t leaf, CpuidRegisters* out) const = 0;
+  // Whether the processor has the CPUID instruction at all.
+  virtual bool HasCpuid() const = 0;
+  // CPUID for `leaf` (subleaf 0); all zero for a leaf the processor does not
+  // have. Only asked of a processor that has CPUID.
+  virtual CpuidRegisters Cpuid(std::uint32_t leaf) const = 0;
   // The operating system's answer for one feature.
   virtual bool OsProcessorFeature(OsFeature feature) const = 0;
   // The kernel's capability words; a processor that has none gives zeros.
@@ -50,7 +53,8 @@ class SimulatedProcessor final : public ProcessorProbe {
   SimulatedProcessor& WithoutCpuid();
   SimulatedProcessor& Hwcaps(std::uint64_t hwcap, std::uint64_t hwcap2 = 0);
 
-  bool Cpuid(std::uint32_t leaf, CpuidRegisters* out) const override;
+  bool HasCpuid() const override { return has_cpuid_; }
+  CpuidRegisters Cpuid(std::uint32_t leaf) const override;
   bool OsProcessorFeature(OsFeature feature) const override;
   HardwareCapabilities Capabilities() const override { return capabilities_; }
 

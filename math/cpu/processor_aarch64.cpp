@@ -9,10 +9,8 @@ namespace {
 
 class ThisProcessor final : public ProcessorProbe {
  public:
-  bool Cpuid(std::uint32_t, CpuidRegisters* out) const override {
-    *out = CpuidRegisters{};
-    return false;
-  }
+  bool HasCpuid() const override { return false; }
+  CpuidRegisters Cpuid(std::uint32_t) const override { return {}; }
 
   bool OsProcessorFeature(OsFeature) const override { return false; }
 

@@ -35,16 +35,14 @@ std::optional<bool> KernelListsCpuFlag(const char* flag) {
 
 class ThisProcessor final : public ProcessorProbe {
  public:
-  bool Cpuid(std::uint32_t leaf, CpuidRegisters* out) const override {
-    // Every x86-64 processor has CPUID; __get_cpuid also refuses leaves
-    // above the highest one the processor reports.
+  // Every x86-64 processor has CPUID.
+  bool HasCpuid() const override { return true; }
+
+  CpuidRegisters Cpuid(std::uint32_t leaf) const override {
+    // __get_cpuid refuses leaves above the highest one the processor reports.
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (!__get_cpuid(leaf, &eax, &ebx, &ecx, &edx)) {
-      *out = CpuidRegisters{};
-      return true;
-    }
-    *out = CpuidRegisters{eax, ebx, ecx, edx};
-    return true;
+    if (!__get_cpuid(leaf, &eax, &ebx, &ecx, &edx)) return CpuidRegisters{};
+    return CpuidRegisters{eax, ebx, ecx, edx};
   }
 
   bool OsProcessorFeature(OsFeature feature) const override {

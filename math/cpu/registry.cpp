@@ -6,6 +6,7 @@
 #include "math/cpu/installers.h"
 #include "math/simd/amd/family.h"
 #include "math/simd/sse/family.h"
+#include "math/simd/sse2/family.h"
 #include "math/simd/x87/family.h"
 #elif defined(__aarch64__)
 #include "math/simd/neon/family.h"

@@ -377,7 +377,6 @@ int main(int argc, char** argv) {
     families[i]->install(tables[i], kubik::RealProcessor());
   }
   for (unsigned slot = 0; slot < kubik::kSlotCount; ++slot) {
-    if (!kubik::IsListedSlot(slot)) continue;
     doc << "| " << slot << " | `" << kubik::SlotName(slot) << "`" << (FormulaOf(slot) ? "" : " *")
         << " |";
     for (const kubik::OperationTable& table : tables)

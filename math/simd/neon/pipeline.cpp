@@ -3,7 +3,7 @@
 // bone's rows per influence instead of a call through the table), and
 // N-patch tessellation with the control net in lanes and the vertex
 // attributes interpolated four floats at a time.
-#include "math/pipeline/pipeline.h"
+#include "math/types/pipeline.h"
 
 #include <bit>
 #include <cstdint>

@@ -1,16 +1,12 @@
-// The SSE and SSE2 families: the slots each fills, their functions and
-// installers. The SSE2 family shares most of the SSE family's functions and
-// differs in four ways: its yaw-pitch-roll builder runs the SSE2 form of the
-// sine-cosine kernel, it keeps the reference quaternion inverse, its
-// half-to-float conversion uses 128-bit integer lanes, and its array
-// transforms start batching at a lower count.
+// The SSE family: the slots it fills, its functions and its installer. The
+// SSE2 family (math/simd/sse2) shares most of these functions.
 #pragma once
 
 #include <cstdint>
 
 #include "math/dispatch/family.h"
 
-// The slots both families fill with the SSE family's functions.
+// The slots the SSE2 family fills with the SSE family's functions too.
 // clang-format off
 #define KUBIK_SSE_SHARED_SLOTS(X) \
   X(KMVec2Transform) \
@@ -63,20 +59,18 @@
   X(KMPlaneTransformArray)
 // clang-format on
 
-// What each family fills with functions of its own.
+// The slots only the SSE family fills with these functions.
 #define KUBIK_SSE_OWN_SLOTS(X) \
   X(KMQuaternionRotationYawPitchRoll) X(KMQuaternionInverse) X(KMFloat16To32Array)
-#define KUBIK_SSE2_OWN_SLOTS(X) X(KMQuaternionRotationYawPitchRoll) X(KMFloat16To32Array)
 
 #define KUBIK_SSE_SLOTS(X) KUBIK_SSE_SHARED_SLOTS(X) KUBIK_SSE_OWN_SLOTS(X) KUBIK_SSE_ARRAY_SLOTS(X)
-#define KUBIK_SSE2_SLOTS(X) \
-  KUBIK_SSE_SHARED_SLOTS(X) KUBIK_SSE2_OWN_SLOTS(X) KUBIK_SSE_ARRAY_SLOTS(X)
 
 namespace kubik::sse {
 
 // The array transforms for one batch threshold: arrays of more than
-// kBatchAbove elements go four at a time, the rest one at a time.
-template <std::uint32_t kBatchAbove>
+// kThreshold elements go four at a time, the rest one at a time. Both
+// families instantiate them, each with its own threshold.
+template <std::uint32_t kThreshold>
 struct ArrayTransforms {
   KUBIK_SSE_ARRAY_SLOTS(KUBIK_DECLARE_STATIC_SLOT_FUNCTION)
 };
@@ -97,23 +91,3 @@ KUBIK_DEFINE_FAMILY_INSTALLER(KUBIK_SSE_SLOTS)
 void PackedSineCosine(const float* angles, float* sines, float* cosines);
 
 }  // namespace kubik::sse
-
-namespace kubik::sse2 {
-
-inline constexpr std::uint32_t kBatchAbove = 10;
-
-#define KUBIK_USE_SSE_FUNCTION(name) using ::kubik::sse::name;
-KUBIK_SSE_SHARED_SLOTS(KUBIK_USE_SSE_FUNCTION)
-#undef KUBIK_USE_SSE_FUNCTION
-KUBIK_SSE2_OWN_SLOTS(KUBIK_DECLARE_SLOT_FUNCTION)
-#define KUBIK_SSE2_ARRAY_TRANSFORM(name) \
-  inline constexpr auto& name = ::kubik::sse::ArrayTransforms<kBatchAbove>::name;
-KUBIK_SSE_ARRAY_SLOTS(KUBIK_SSE2_ARRAY_TRANSFORM)
-#undef KUBIK_SSE2_ARRAY_TRANSFORM
-KUBIK_DEFINE_FAMILY_INSTALLER(KUBIK_SSE2_SLOTS)
-
-// The same kernel with the quadrant arithmetic in 128-bit integer registers;
-// its results equal the SSE form's bit for bit.
-void PackedSineCosine(const float* angles, float* sines, float* cosines);
-
-}  // namespace kubik::sse2

@@ -32,16 +32,9 @@ KMMATRIX Sample(float seed) {
 }
 
 TEST_F(Binding, OneCallBindsEveryListedSlot) {
-  unsigned listed = 0;
   for (unsigned slot = 0; slot < kSlotCount; ++slot) {
-    if (!kubik::IsListedSlot(slot)) {
-      EXPECT_EQ(ProcessOperationTable().Address(slot), nullptr) << slot;
-      continue;
-    }
-    ++listed;
     EXPECT_TRUE(kubik::SlotHoldsStub(slot)) << kubik::SlotName(slot);
   }
-  EXPECT_GE(listed, 5u);
   EXPECT_EQ(kubik::ImplementationSet(), kubik::kSelectionNotRun);
 
   KMMATRIX t;
@@ -49,7 +42,6 @@ TEST_F(Binding, OneCallBindsEveryListedSlot) {
 
   EXPECT_NE(kubik::ImplementationSet(), kubik::kSelectionNotRun);
   for (unsigned slot = 0; slot < kSlotCount; ++slot) {
-    if (!kubik::IsListedSlot(slot)) continue;
     EXPECT_FALSE(kubik::SlotHoldsStub(slot)) << kubik::SlotName(slot);
     EXPECT_NE(ProcessOperationTable().Address(slot), nullptr) << kubik::SlotName(slot);
   }

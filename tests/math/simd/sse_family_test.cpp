@@ -17,6 +17,7 @@
 #include "math/dispatch/operation_table.h"
 #include "math/reference/reference.h"
 #include "math/simd/sse/family.h"
+#include "math/simd/sse2/family.h"
 
 namespace {
 

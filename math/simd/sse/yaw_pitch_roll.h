@@ -2,7 +2,7 @@
 // packed sine-cosine kernel each family passes in.
 #pragma once
 
-#include "math/simd/sse/sse_common.h"
+#include "math/simd/sse/common.h"
 
 namespace kubik::sse {
 namespace {

@@ -3,20 +3,16 @@
 #include <bit>
 
 #include "math/simd/amd/family.h"
-#include "math/simd/kernels/kernels.h"
+#include "math/simd/amd/kernels.h"
+#include "math/simd/amd/quad.h"
 
 namespace kubik::amd::KUBIK_AMD_FORM {
 namespace {
 
-constexpr std::uint32_t kSign = 0x80000000u;
 // Above this |cos theta| slerp keeps the linear weights.
 constexpr float kSlerpThreshold = 0.9999899864196777f;
 static_assert(std::bit_cast<std::uint32_t>(kSlerpThreshold) == 0x3f7fff58u);
 constexpr float kEpsilon = 0x1p-23f;
-
-struct Quad {
-  Pair lo, hi;
-};
 
 Quad LoadQ(const KMQUATERNION* q) {
   return {Load(&q->x), Load(&q->z)};
@@ -280,6 +276,11 @@ KMQUATERNION* KMQuaternionRotationMatrix(KMQUATERNION* out, const KMMATRIX* m) {
 }
 
 }  // namespace extended
+
+// Quaternion normalisation shares the four-component steps.
+KMQUATERNION* KMQuaternionNormalize(KMQUATERNION* out, const KMQUATERNION* q) {
+  return Normalize4(out, q);
+}
 
 KMQUATERNION* KMQuaternionMultiply(KMQUATERNION* out, const KMQUATERNION* q1,
                                    const KMQUATERNION* q2) {

@@ -4,7 +4,7 @@
 #include <initializer_list>
 
 #include "math/simd/amd/family.h"
-#include "math/simd/kernels/kernels.h"
+#include "math/simd/amd/kernels.h"
 
 namespace kubik::amd::KUBIK_AMD_FORM {
 namespace {

@@ -1,5 +1,5 @@
-// Single-precision trigonometric kernels of the processor-specific families.
-// They never call the runtime library's trigonometry.
+// The 3DNow! family's single-precision scalar trigonometric kernels. They
+// never call the runtime library's trigonometry.
 #pragma once
 
 namespace kubik::kernels {

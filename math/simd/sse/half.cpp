@@ -1,8 +1,6 @@
 // Half-to-float conversion of the SSE family: eight halves per step in two
 // 64-bit integer lanes. Without 128-bit integer operations the scale bits
 // reach the float lanes through a small aligned scratch area.
-#include "math/simd/sse/sse_half.h"
-
 #include <mmintrin.h>
 #include <xmmintrin.h>
 
@@ -10,6 +8,7 @@
 #include <cstring>
 
 #include "math/simd/sse/family.h"
+#include "math/simd/sse/half_by_scale.h"
 
 namespace kubik::sse {
 namespace {

@@ -3,12 +3,13 @@
 // or reciprocal square root (full single precision after refinement), this
 // one divides or takes the square root, which gives the correctly rounded
 // value the refinement aims at.
+#include "math/simd/amd/kernels.h"
+
 #include <bit>
 #include <cmath>
 #include <cstdint>
 
-#include "math/simd/kernels/kernel_constants.h"
-#include "math/simd/kernels/kernels.h"
+#include "math/simd/kernel_constants.h"
 
 namespace kubik::kernels {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "math/simd/kernels/kernel_constants.h"
+#include "math/simd/kernel_constants.h"
 
 namespace kubik::kernels {
 namespace {

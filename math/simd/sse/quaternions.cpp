@@ -1,10 +1,9 @@
 // SSE quaternion operations.
 #include <cmath>
 
-#include "math/simd/kernels/kernels.h"
+#include "math/simd/sse/common.h"
 #include "math/simd/sse/family.h"
-#include "math/simd/sse/sse_common.h"
-#include "math/simd/sse/sse_yaw_pitch_roll.h"
+#include "math/simd/sse/yaw_pitch_roll.h"
 
 namespace kubik::sse {
 

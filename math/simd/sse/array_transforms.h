@@ -1,13 +1,17 @@
-// Strided array transforms of the SSE and SSE2 families. Above the family's
-// threshold the elements go four at a time in structure-of-arrays form, each
-// matrix element broadcast once per call; the rest, and short arrays, go one
-// at a time through the single transforms.
+// The strided array transforms of the SSE family, which the SSE2 family
+// instantiates with its own threshold. Above the threshold the elements go
+// four at a time in structure-of-arrays form, each matrix element broadcast
+// once per call; the rest, and short arrays, go one at a time through the
+// single transforms. Internal linkage for the helpers: each family's source
+// compiles its own copy.
+#pragma once
+
 #include <cstdint>
 #include <cstring>
 
+#include "math/simd/sse/common.h"
 #include "math/simd/sse/family.h"
-#include "math/simd/sse/sse_common.h"
-#include "math/simd/sse/sse_unaligned.h"
+#include "math/simd/sse/unaligned.h"
 
 namespace kubik::sse {
 namespace {
@@ -210,8 +214,5 @@ KMPLANE* ArrayTransforms<T>::KMPlaneTransformArray(KMPLANE* out, uint32_t os, co
                                                    uint32_t ps, const KMMATRIX* m, uint32_t n) {
   return TransformArray<4, Form::kVector4, T, &sse::KMPlaneTransform>(out, os, p, ps, m, n);
 }
-
-template struct ArrayTransforms<sse::kBatchAbove>;
-template struct ArrayTransforms<sse2::kBatchAbove>;
 
 }  // namespace kubik::sse

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "math/simd/sse/family.h"
-#include "math/simd/sse/sse_half.h"
+#include "math/simd/sse/half_by_scale.h"
+#include "math/simd/sse2/family.h"
 
 namespace kubik::sse2 {
 namespace {

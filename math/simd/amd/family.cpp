@@ -1,7 +1,8 @@
 // The 3DNow! family's installer: three groups, each installed only when the
 // processor's feature flags allow it.
-#include "math/cpu/installers.h"
 #include "math/simd/amd/family.h"
+
+#include "math/cpu/installers.h"
 
 namespace kubik {
 
