@@ -96,8 +96,7 @@ TEST(Aarch64Processor, RealProcessorReportsAdvancedSimdAndNoX86Features) {
   const HardwareCapabilities caps = RealProcessor().Capabilities();
   EXPECT_NE(caps.hwcap & kHwcapAsimd, 0u);
   EXPECT_NE(caps.hwcap & kHwcapFp, 0u);
-  CpuidRegisters regs;
-  EXPECT_FALSE(RealProcessor().Cpuid(0, &regs));
+  EXPECT_FALSE(RealProcessor().HasCpuid());
   EXPECT_EQ(QuerySimdSupport(), 0u);
   EXPECT_FALSE(RealProcessor().OsProcessorFeature(OsFeature::FEATURE_3DNOW));
 }
