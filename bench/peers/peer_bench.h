@@ -98,13 +98,18 @@ struct Kernels {
 
 using BenchFn = void (*)(benchmark::State&);
 
-// One implementation: its kernels (for the agreement check) and the timing
-// loops built on the very same kernels. Null where it has no such operation.
+// One implementation in one configuration (a peer is tried in several: build
+// defines, API style, whole-array or per-point code): its kernels (for the
+// agreement check) and the timing loops built on the very same kernels. Null
+// where it has no such operation. The benchmarks are named
+// "<operation>/<name>:<config>".
 struct Peer {
   const char* name;
+  const char* config;
   bool (*runs)();  // null: runs wherever the program runs
   Kernels kernels;
   BenchFn bench[kOpCount] = {};
+  bool compared = true;  // false for a bound that does not compute the operation
 };
 
 // ---- Timing loops ---------------------------------------------------------
@@ -263,8 +268,8 @@ void BenchPerspective(benchmark::State& state) {
 // Builds a Peer from a struct of static kernels; an operation the struct does
 // not define stays null.
 template <class K>
-Peer MakePeer(const char* name, bool (*runs)() = nullptr) {
-  Peer peer{name, runs, {}, {}};
+Peer MakePeer(const char* name, const char* config, bool (*runs)() = nullptr) {
+  Peer peer{name, config, runs, {}, {}};
   if constexpr (requires { &K::Mat4Multiply; }) {
     peer.kernels.mat4_multiply = &K::Mat4Multiply;
     peer.bench[kMat4Multiply] = &BenchMat4Multiply<&K::Mat4Multiply>;
@@ -317,10 +322,15 @@ Peer MakePeer(const char* name, bool (*runs)() = nullptr) {
   return peer;
 }
 
-// The peers, each defined in its own translation unit.
-const Peer& GlmPeer();
-const Peer& EigenPeer();
-const Peer& CglmPeer();
+// The peers in each configuration tried. Configurations that need different
+// build defines live in translation units of their own.
+const Peer& GlmPlainPeer();         // no defines: packed types, the compiler vectorises
+const Peer& GlmSimdPeer();          // GLM_FORCE_INTRINSICS, GLM_FORCE_DEFAULT_ALIGNED_GENTYPES
+const Peer& EigenFixedPeer();       // fixed-size objects, the array one point at a time
+const Peer& EigenMapPeer();         // the array as one Map of a 3 x n matrix
+const Peer& EigenMapBlockedPeer();  // the same Map, 256 points at a time
+const Peer& CglmInlinePeer();       // the header (inline) array API, glm_*
+const Peer& CglmCallPeer();         // the compiled library's API, glmc_*
 
 // The F16C instructions, the hardware bound for the half arrays. Their unit is
 // compiled for F16C and holds nothing else (no inline code another unit could

@@ -2,6 +2,7 @@
 // 4D cross product. Every input is read before the first store, so outputs
 // may alias inputs wherever the reference allows it.
 #include <bit>
+#include <limits>
 
 #include "math/simd/sse/common.h"
 #include "math/simd/sse/family.h"
@@ -194,12 +195,16 @@ KMPLANE* KMPlaneNormalize(KMPLANE* out, const KMPLANE* plane) {
 
 namespace {
 
-// (x^2 + y^2) + (z^2 + w^2), no zero test.
+// (x^2 + y^2) + (z^2 + w^2). A squared length at or below the smallest
+// normal float, or NaN, gives the zero vector as in the reference (the
+// estimate of such a length is infinite, and 0 * infinity a NaN); above it
+// nothing changes.
 __m128 Normalize4(const float* p) {
   const __m128 in = _mm_loadu_ps(p);
   const __m128 sq = _mm_mul_ps(in, in);
   const __m128 xy_zw = _mm_add_ps(sq, _mm_shuffle_ps(sq, sq, KUBIK_LANES(1, 0, 3, 2)));
   const __m128 total = _mm_add_ss(xy_zw, _mm_movehl_ps(xy_zw, xy_zw));
+  if (!(Lane0(total) > std::numeric_limits<float>::min())) return _mm_setzero_ps();
   return _mm_mul_ps(in, Broadcast<0>(ReciprocalSqrtNormalize4(total)));
 }
 

@@ -36,11 +36,14 @@ TEST_F(Binding, OneCallBindsEveryListedSlot) {
     EXPECT_TRUE(kubik::SlotHoldsStub(slot)) << kubik::SlotName(slot);
   }
   EXPECT_EQ(kubik::ImplementationSet(), kubik::kSelectionNotRun);
+  EXPECT_EQ(kubik::SelectedFamily(), nullptr);
 
   KMMATRIX t;
   KMMatrixTranslation(&t, 1, 2, 3);
 
   EXPECT_NE(kubik::ImplementationSet(), kubik::kSelectionNotRun);
+  ASSERT_NE(kubik::SelectedFamily(), nullptr);
+  EXPECT_EQ(kubik::SelectedFamily()->implementation_set, kubik::ImplementationSet());
   for (unsigned slot = 0; slot < kSlotCount; ++slot) {
     EXPECT_FALSE(kubik::SlotHoldsStub(slot)) << kubik::SlotName(slot);
     EXPECT_NE(ProcessOperationTable().Address(slot), nullptr) << kubik::SlotName(slot);

@@ -24,9 +24,7 @@ struct Vertex {
 constexpr std::uint32_t kStride = sizeof(Vertex);
 constexpr std::uint32_t kTail = offsetof(Vertex, extra);
 
-KMMATRIX Identity() {
-  return KMMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
-}
+using kubik::testing::Identity;
 
 KMMATRIX Translation(float x, float y, float z) {
   KMMATRIX m = Identity();
@@ -321,6 +319,6 @@ TEST_P(Skinning, AgreesWithTheReferenceOnRandomBatches) {
   }
 }
 
-KUBIK_PIPELINE_FAMILIES(Skinning);
+KUBIK_FOR_EVERY_FAMILY(Skinning);
 
 }  // namespace

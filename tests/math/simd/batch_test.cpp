@@ -1,7 +1,7 @@
-// The SSE and SSE2 batch operations: array transforms against their single
-// transforms around each family's threshold, in place, with wide strides and
-// unaligned bases; the half conversion against the reference for every half
-// at every lane of a block and through both SSE2 paths.
+// Every family's batch operations: array transforms against the family's
+// single transforms around its batch threshold, in place, with wide strides
+// and unaligned bases; the half conversion against the reference for every
+// half at every lane of a block (and through both SSE2 paths).
 #include <gtest/gtest.h>
 #include <kubik/kmath.h>
 
@@ -13,37 +13,46 @@
 #include <string>
 #include <vector>
 
-#include "math/cpu/selection.h"
-#include "math/dispatch/operation_table.h"
 #include "math/reference/reference.h"
+#include "math/simd/sse/family.h"
+#include "math/simd/sse2/family.h"
+#include "tests/math/family_test_support.h"
 
 namespace {
 
 using kubik::OperationTable;
 using kubik::Slot;
 
-class Batch : public ::testing::TestWithParam<const char*> {
+// A family's array transforms give exactly its single transforms' bits up to
+// Threshold() elements; above it, blocks of four may round differently.
+// Families without batch code of their own are exact at every count; the
+// AMD arrays work in blocks from the first element.
+class Batch : public kubik::testing::FamilyTest {
  protected:
   void SetUp() override {
-    const kubik::ImplementationFamily* family = kubik::FindImplementationFamily(GetParam());
-    ASSERT_NE(family, nullptr);
-    if (!family->can_run(kubik::RealProcessor())) GTEST_SKIP() << GetParam() << " cannot run here";
-    family->install(table_, kubik::RealProcessor());
+    FamilyTest::SetUp();
     // The 2-vector arrays reach their single transforms through the public entries.
-    kubik::ProcessOperationTable().CopyFrom(table_);
+    BindProcessTable();
   }
-  std::uint32_t Threshold() const { return std::string(GetParam()) == "sse" ? 12 : 10; }
+  std::uint32_t Threshold() const {
+    if (Is("sse")) return kubik::sse::kBatchAbove;
+    if (Is("sse2")) return kubik::sse2::kBatchAbove;
+    const bool own_arrays = table_.Get<Slot::KMVec3TransformCoordArray>() !=
+                            &kubik::reference::KMVec3TransformCoordArray;
+    return own_arrays ? 0 : kNeverBatched;
+  }
+  // The count the tests place their sizes around.
+  std::uint32_t Pivot() const { return Threshold() == kNeverBatched ? 12 : Threshold(); }
 
-  OperationTable table_;
+  static constexpr std::uint32_t kNeverBatched = 0xffffffffu;
 };
 
-INSTANTIATE_TEST_SUITE_P(SseAndSse2, Batch, ::testing::Values("sse", "sse2"),
-                         [](const auto& info) { return std::string(info.param); });
+KUBIK_FOR_EVERY_FAMILY(Batch);
 
 // ---- Array transforms --------------------------------------------------------
 
 // A matrix whose w column keeps w between 1 and 3 for inputs in [-1, 1].
-KMMATRIX RandomMatrix(std::mt19937& random) {
+KMMATRIX ProjectiveMatrix(std::mt19937& random) {
   std::uniform_real_distribution<float> value(-2, 2), small(-0.3f, 0.3f);
   KMMATRIX m;
   for (auto& row : m.m) {
@@ -87,7 +96,7 @@ template <Slot kArray, Slot kSingle, typename In, typename Out>
 void CheckArray(const OperationTable& table, std::uint32_t threshold, const Layout& layout,
                 std::mt19937& random) {
   constexpr std::uint32_t kInFloats = sizeof(In) / 4, kOutFloats = sizeof(Out) / 4;
-  const KMMATRIX m = RandomMatrix(random);
+  const KMMATRIX m = ProjectiveMatrix(random);
   std::uniform_real_distribution<float> value(-1, 1);
   std::vector<In> elements(layout.n);
   for (In& e : elements) {
@@ -125,7 +134,8 @@ void CheckArray(const OperationTable& table, std::uint32_t threshold, const Layo
     std::memcpy(w, &want, sizeof w);
     std::memcpy(g, target.At(i), sizeof g);
     for (std::uint32_t k = 0; k < kOutFloats; ++k) {
-      if (i >= blocked) {
+      // A threshold of 0: blocks throughout, and no element is exact.
+      if (i >= blocked && threshold != 0) {
         ASSERT_EQ(std::bit_cast<std::uint32_t>(g[k]), std::bit_cast<std::uint32_t>(w[k]))
             << kubik::SlotName(static_cast<unsigned>(kArray)) << ": element " << i << " of "
             << layout.n << ", float " << k;
@@ -165,14 +175,14 @@ TEST_P(Batch, ArraysMatchSingleTransformsAtAndJustAboveTheThreshold) {
   std::mt19937 random(3);
   // At the threshold every element goes one at a time: exact. One more, and
   // all but the last n mod 4 go through blocks.
-  for (std::uint32_t n : {0u, 1u, Threshold(), Threshold() + 1, Threshold() + 7}) {
+  for (std::uint32_t n : {0u, 1u, Pivot(), Pivot() + 1, Pivot() + 7}) {
     CheckEveryArray(table_, Threshold(), {n, 16, 16, 0, false}, random);
   }
 }
 
 TEST_P(Batch, ArraysTransformInPlaceWithEqualStrides) {
   std::mt19937 random(4);
-  for (std::uint32_t n : {Threshold(), Threshold() + 3, 4 * Threshold()}) {
+  for (std::uint32_t n : {Pivot(), Pivot() + 3, 4 * Pivot()}) {
     for (std::uint32_t stride : {12u, 16u, 20u}) {
       CheckEveryArray(table_, Threshold(), {n, stride, stride, 0, true}, random, true);
     }
@@ -182,8 +192,8 @@ TEST_P(Batch, ArraysTransformInPlaceWithEqualStrides) {
 TEST_P(Batch, ArraysWithWideStridesAndUnalignedBases) {
   std::mt19937 random(5);
   // Off a 16-byte boundary by a whole float, and by bytes with odd strides.
-  CheckEveryArray(table_, Threshold(), {Threshold() + 6, 36, 44, 4, false}, random);
-  CheckEveryArray(table_, Threshold(), {Threshold() + 6, 37, 45, 13, false}, random);
+  CheckEveryArray(table_, Threshold(), {Pivot() + 6, 36, 44, 4, false}, random);
+  CheckEveryArray(table_, Threshold(), {Pivot() + 6, 37, 45, 13, false}, random);
 }
 
 // ---- Half to float -------------------------------------------------------------

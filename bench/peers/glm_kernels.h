@@ -1,9 +1,9 @@
-// GLM, with its SIMD paths on: intrinsics forced and the default types aligned
-// (so mat4, vec4 and quat take the SSE/AVX specialisations), compiled for this
-// machine. GLM is column-major with column vectors, so this library's matrix
+// GLM's kernels, included by one translation unit per configuration after it
+// sets GLM's defines (GLM_ENABLE_EXPERIMENTAL for the Euler angles is set
+// here). GLM is column-major with column vectors, so this library's matrix
 // bytes are the transpose: A x B here is B * A there, v x M is M * v.
-#define GLM_FORCE_INTRINSICS
-#define GLM_FORCE_DEFAULT_ALIGNED_GENTYPES
+#pragma once
+
 #define GLM_ENABLE_EXPERIMENTAL
 
 #include <glm/ext/matrix_clip_space.hpp>
@@ -34,7 +34,8 @@ void StoreQuat(float* out, const glm::quat& q) {
   out[2] = q.z;
   out[3] = q.w;
 }
-// Packed: the padded aligned vec3 would not match a 12-byte record.
+// Packed in every configuration: a padded aligned vec3 would not match a
+// 12-byte record.
 using PackedVec3 = glm::vec<3, float, glm::packed_highp>;
 static_assert(sizeof(PackedVec3) == 12);
 
@@ -93,10 +94,4 @@ struct Glm {
 };
 
 }  // namespace
-
-const Peer& GlmPeer() {
-  static const Peer peer = MakePeer<Glm>("glm");
-  return peer;
-}
-
 }  // namespace peers
