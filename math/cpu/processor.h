@@ -1,6 +1,7 @@
-// The processor-feature query: CPUID and the operating system's answer to
-// "are SSE / 3DNow! instructions available". Selection reads the processor
-// only through a ProcessorProbe, so tests can simulate any processor.
+// The processor-feature query: on x86-64 CPUID and the operating system's
+// answer to "are SSE / 3DNow! instructions available", on 64-bit ARM the
+// kernel's hardware-capability words. Selection reads the processor only
+// through a ProcessorProbe, so tests can simulate any processor.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,18 @@ struct CpuidRegisters {
 
 enum class OsFeature { FEATURE_SSE, FEATURE_3DNOW };
 
+// The kernel's hardware-capability words of a 64-bit ARM processor
+// (AT_HWCAP, AT_HWCAP2); zero elsewhere.
+struct HardwareCapabilities {
+  std::uint64_t hwcap = 0, hwcap2 = 0;
+};
+
+// AT_HWCAP bits the selection reads, as the arm64 kernel numbers them.
+inline constexpr std::uint64_t kHwcapFp = 1u << 0;        // single and double precision
+inline constexpr std::uint64_t kHwcapAsimd = 1u << 1;     // Advanced SIMD
+inline constexpr std::uint64_t kHwcapFphp = 1u << 9;      // half-precision arithmetic
+inline constexpr std::uint64_t kHwcapAsimdhp = 1u << 10;  // Advanced SIMD half precision
+
 class ProcessorProbe {
  public:
   virtual ~ProcessorProbe() = default;
@@ -26,7 +39,9 @@ class ProcessorProbe {
   virtual bool OsProcessorFeature(OsFeature feature) const = 0;
   // XCR0, the register state the operating system saves on a context
   // switch; 0 when the processor does not offer XGETBV (OSXSAVE clear).
-  virtual std::uint64_t ExtendedStateMask() const = 0;
+  virtual std::uint64_t ExtendedStateMask() const { return 0; }
+  // The kernel's capability words; a processor that has none gives zeros.
+  virtual HardwareCapabilities Capabilities() const { return {}; }
 };
 
 // The processor this program runs on.
@@ -40,11 +55,13 @@ class SimulatedProcessor final : public ProcessorProbe {
   SimulatedProcessor& Os(bool sse, bool three_d_now);
   SimulatedProcessor& WithoutCpuid();
   SimulatedProcessor& SavedState(std::uint64_t xcr0);
+  SimulatedProcessor& Hwcaps(std::uint64_t hwcap, std::uint64_t hwcap2 = 0);
 
   bool HasCpuid() const override { return has_cpuid_; }
   CpuidRegisters Cpuid(std::uint32_t leaf) const override;
   bool OsProcessorFeature(OsFeature feature) const override;
   std::uint64_t ExtendedStateMask() const override;
+  HardwareCapabilities Capabilities() const override { return capabilities_; }
 
  private:
   std::map<std::uint32_t, CpuidRegisters> leaves_;
@@ -52,6 +69,7 @@ class SimulatedProcessor final : public ProcessorProbe {
   bool os_sse_ = false;
   bool os_3dnow_ = false;
   std::uint64_t xcr0_ = 0;
+  HardwareCapabilities capabilities_;
 };
 
 // Bit set of QuerySimdSupport.

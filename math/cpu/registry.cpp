@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <span>
 
+#if defined(__x86_64__)
 #include "math/cpu/installers.h"
 #include "math/simd/amd/family.h"
 #include "math/simd/avx2/family.h"
@@ -13,6 +14,9 @@
 #include "math/simd/sse/family.h"
 #include "math/simd/sse2/family.h"
 #include "math/simd/x87/family.h"
+#elif defined(__aarch64__)
+#include "math/simd/neon/family.h"
+#endif
 
 namespace kubik {
 namespace {
@@ -20,6 +24,12 @@ namespace {
 void InstallReference(OperationTable& table, const ProcessorProbe&) {
   table.CopyFrom(ReferenceTable());
 }
+
+bool AlwaysRuns(const ProcessorProbe&) {
+  return true;
+}
+
+#if defined(__x86_64__)
 
 // The reference set with the x87-tuned set over it: what every family
 // but the reference builds on.
@@ -37,10 +47,6 @@ void InstallOverX87(OperationTable& table, const ProcessorProbe& processor) {
 void Install3DNow(OperationTable& table, const ProcessorProbe& processor) {
   InstallX87(table, processor);
   Install3DNowSets(table, processor);
-}
-
-bool AlwaysRuns(const ProcessorProbe&) {
-  return true;
 }
 
 bool RunsSse(const ProcessorProbe& processor) {
@@ -115,6 +121,30 @@ constexpr ImplementationFamily kFamilies[] = {
     {"avx2", kAvx2Set, 50, true, &RunsAvx2, &InstallAvx2, kAvx2Writes.Span()},
     {"avx512", kAvx512Set, 60, true, &RunsAvx512, &InstallAvx512, kAvx512Writes.Span()},
 };
+
+#elif defined(__aarch64__)
+
+// Advanced SIMD with fused multiply-add is part of every ARMv8-A processor;
+// the kernel still reports it, and a probe that does not is taken at its word.
+bool RunsNeon(const ProcessorProbe& processor) {
+  const std::uint64_t hwcap = processor.Capabilities().hwcap;
+  return (hwcap & kHwcapFp) && (hwcap & kHwcapAsimd);
+}
+
+// The reference set with the NEON family over it.
+void InstallNeon(OperationTable& table, const ProcessorProbe& processor) {
+  InstallReference(table, processor);
+  neon::Install(table);
+}
+
+constexpr ImplementationFamily kFamilies[] = {
+    {"reference", kNoSimdSet, 0, false, &AlwaysRuns, &InstallReference, kAllSlots},
+    {"neon", kNeonSet, 50, true, &RunsNeon, &InstallNeon, neon::kSlots},
+};
+
+#else
+#error "Kubik has implementation families for x86-64 and 64-bit ARM only"
+#endif
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 
 #include "platform/window/headless.h"
 #include "platform/window/window.h"
+#include "tests/death_test_style.h"
 
 namespace kubik {
 namespace {
@@ -248,13 +249,13 @@ TEST_F(ViewerTest, PositionsAreUnsignedSixteenBitFields) {
 using ViewerDeathTest = ViewerTest;
 
 TEST_F(ViewerDeathTest, RegistrationFailureShowsItsMessageAndExitsWithOne) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  GTEST_FLAG_SET(death_test_style, kubik::testing::kDeathTestStyle);
   HeadlessFailRegistration(true);
   EXPECT_EXIT(Run(), ::testing::ExitedWithCode(1), "Ошибка при регистрации класса\\.");
 }
 
 TEST_F(ViewerDeathTest, WindowFailureShowsItsMessageAndExitsWithOne) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  GTEST_FLAG_SET(death_test_style, kubik::testing::kDeathTestStyle);
   HeadlessFailWindowCreation(true);
   EXPECT_EXIT(Run(), ::testing::ExitedWithCode(1), "Ошибка создания окна");
 }

@@ -941,6 +941,75 @@ constexpr DocumentedDifference kSse2Differences[] = {
     KUBIK_SSE_SHARED_DIFFERENCES, KUBIK_SSE_PROJECTION_DIFFERENCES, KUBIK_SSE_BATCH_DIFFERENCES,
     KUBIK_SSE_UNRELATED(KMVec2TransformCoordArray), KUBIK_SSE_UNRELATED(KMVec3TransformCoordArray)};
 
+// ---- NEON -----------------------------------------------------------------------
+// Single-precision lanes with fused multiply-adds, IEEE division and square
+// root, and the reference's guards kept: it differs only where single
+// precision cannot follow the reference's double sums.
+constexpr DocumentedDifference kNeonDifferences[] = {
+    KUBIK_SSE_UNRELATED(KMVec2Transform),
+    KUBIK_SSE_UNRELATED(KMVec3Transform),
+    KUBIK_SSE_UNRELATED(KMVec4Transform),
+    KUBIK_SSE_UNRELATED(KMMatrixMultiply),
+    KUBIK_SSE_UNRELATED(KMMatrixMultiplyTranspose),
+    KUBIK_SSE_UNRELATED(KMVec2TransformNormal),
+    KUBIK_SSE_UNRELATED(KMVec3TransformNormal),
+    KUBIK_SSE_UNRELATED(KMVec2Normalize),
+    KUBIK_SSE_UNRELATED(KMVec3Normalize),
+    KUBIK_SSE_UNRELATED(KMVec4Normalize),
+    KUBIK_SSE_UNRELATED(KMVec2TransformCoord),
+    KUBIK_SSE_UNRELATED(KMVec3TransformCoord),
+    KUBIK_SSE_UNRELATED(KMMatrixDeterminant),
+    KUBIK_SSE_UNRELATED(KMMatrixInverse),
+    KUBIK_SSE_UNRELATED(KMQuaternionMultiply),
+    KUBIK_SSE_UNRELATED(KMQuaternionNormalize),
+    KUBIK_SSE_UNRELATED(KMPlaneNormalize),
+    KUBIK_SSE_UNRELATED(KMQuaternionRotationYawPitchRoll),
+    KUBIK_SSE_UNRELATED(KMPlaneTransform),
+    KUBIK_SSE_UNRELATED(KMQuaternionSlerp),
+    KUBIK_SSE_UNRELATED(KMMatrixRotationQuaternion),
+    // Composites that reach the family through the public entries.
+    KUBIK_SSE_UNRELATED(KMPlaneFromPoints),
+    KUBIK_SSE_UNRELATED(KMMatrixShadow),
+    KUBIK_SSE_UNRELATED(KMMatrixReflect),
+    KUBIK_SSE_UNRELATED(KMMatrixTransformation),
+    KUBIK_SSE_UNRELATED(KMMatrixTransformation2D),
+    KUBIK_SSE_UNRELATED(KMMatrixAffineTransformation),
+    KUBIK_SSE_UNRELATED(KMMatrixAffineTransformation2D),
+    KUBIK_SSE_UNRELATED(KMMatrixRotationYawPitchRoll),
+    KUBIK_SSE_UNRELATED(KMQuaternionSquad),
+    KUBIK_SSE_UNRELATED(KMQuaternionBaryCentric),
+    KUBIK_SSE_UNRELATED(KMQuaternionSquadSetup),
+    KUBIK_SSE_UNRELATED(KMQuaternionRotationAxis),
+    KUBIK_SSE_UNRELATED(KMMatrixRotationAxis),
+    KUBIK_SSE_UNRELATED(KMVec3Project),
+    KUBIK_SSE_UNRELATED(KMVec3Unproject),
+    KUBIK_SSE_UNRELATED(KMVec2TransformCoordArray),
+    KUBIK_SSE_UNRELATED(KMVec3TransformCoordArray),
+    {Slot::KMMatrixInverse, "single-precision cofactors", kSingleCancellation, &NearlySingular},
+    {Slot::KMMatrixDeterminant, "single-precision minors", kSingleCancellation},
+    KUBIK_SSE_CANCELS(KMVec2TransformCoord, "the divided sums", &CoordTransformCancels<2>),
+    KUBIK_SSE_CANCELS(KMVec3TransformCoord, "the divided sums", &CoordTransformCancels<3>),
+    {Slot::KMPlaneFromPoints,
+     "single precision: the normal and d cancel against the points",
+     {8, 0x1p-12},
+     &PlaneFromPointsCancels},
+    KUBIK_SSE_CANCELS(KMMatrixTransformation, "products of inputs of unlike sizes",
+                      &MixedMagnitudes),
+    KUBIK_SSE_CANCELS(KMMatrixTransformation2D, "products of inputs of unlike sizes",
+                      &MixedMagnitudes),
+    KUBIK_SSE_CANCELS(KMMatrixAffineTransformation, "products of inputs of unlike sizes",
+                      &MixedMagnitudes),
+    KUBIK_SSE_CANCELS(KMMatrixAffineTransformation2D, "products of inputs of unlike sizes",
+                      &MixedMagnitudes),
+    KUBIK_SSE_CANCELS(KMQuaternionSquadSetup, "products of inputs of unlike sizes",
+                      &MixedMagnitudes),
+    {Slot::KMVec2TransformCoordArray, "w cancels in single precision", kArrayCancelling},
+    {Slot::KMVec3TransformCoordArray, "w cancels in single precision", kArrayCancelling},
+    KUBIK_SSE_PROJECTION_DIFFERENCES,
+    {Slot::SkinnedMeshBlend, "single-precision transforms and fused sums", kRefinedReciprocal},
+    {Slot::NPatchTessellate, "control net and basis in single precision", kNPatchSingle},
+};
+
 #undef KUBIK_SSE_SHARED_DIFFERENCES
 #undef KUBIK_SSE_PROJECTION_DIFFERENCES
 #undef KUBIK_SSE_BATCH_DIFFERENCES
@@ -1023,6 +1092,7 @@ constexpr FamilyConformance kFamilies[] = {
     {"3dnow", kSinglePrecision, k3DNowDifferences, "x87"},
     {"avx2", kSinglePrecision, kAvx2Differences, "sse2"},
     {"avx512", kSinglePrecision, kAvx2Differences, "sse2"},
+    {"neon", kSinglePrecision, kNeonDifferences, "reference"},
 };
 
 }  // namespace

@@ -14,9 +14,9 @@ class PipelineFamily : public FamilyTest {
     BindProcessTable();
   }
 
-  // The family reads the influence entries as the reference does (-0.0 is
-  // bone 0 with weight 0); the SSE families end a run at any sign bit.
-  bool ReferenceBlend() const { return !Is("sse") && !Is("sse2"); }
+  // -0.0 in the influence stream is bone 0 with weight 0 in every family but
+  // the SSE ones, which end a run at any sign bit.
+  bool NegativeZeroIsAnInfluence() const { return !Is("sse") && !Is("sse2"); }
   // Reference results are rounded once from double; the other families round
   // in single precision or divide by w through a refined estimate.
   float Tolerance() const { return Is("reference") ? 1e-7f : 2e-6f; }

@@ -5,13 +5,18 @@
 #include <kubik/kmath.h>
 #include <sys/mman.h>
 #include <unistd.h>
+#if defined(__x86_64__)
 #include <xmmintrin.h>
+#elif defined(__aarch64__)
+#include <arm_neon.h>
+#endif
 
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "tests/death_test_style.h"
 #include "tests/math/family_test_support.h"
 
 namespace {
@@ -128,14 +133,18 @@ TEST_P(EndOfPage, TwoVectorOperations) {
 
 // The guard is real: 16 bytes from a 12-byte record at the edge fault.
 TEST(GuardedPagesDeathTest, SixteenBytesFromTheLastTwelveFault) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  GTEST_FLAG_SET(death_test_style, kubik::testing::kDeathTestStyle);
   GuardedPages pages(1);
   KMVECTOR3* v = pages.At(0, KMVECTOR3(1, 2, 3));
   EXPECT_EQ(v->z, 3.0f);
   EXPECT_DEATH(
       {
         alignas(16) float lanes[4];
+#if defined(__x86_64__)
         _mm_store_ps(lanes, _mm_loadu_ps(&v->x));
+#else
+        vst1q_f32(lanes, vld1q_f32(&v->x));
+#endif
         volatile float beyond = lanes[3];
         (void)beyond;
       },

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/window/headless.h"
+#include "tests/death_test_style.h"
 
 namespace kubik {
 namespace {
@@ -300,7 +301,7 @@ TEST_F(HeadlessWindowTest, BackendCannotChangeWhileAWindowLives) {
 using DesktopWindowDeathTest = HeadlessWindowTest;
 
 TEST_F(DesktopWindowDeathTest, NoDisplayMeansNoWindowAndOneLineSayingWhy) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  GTEST_FLAG_SET(death_test_style, kubik::testing::kDeathTestStyle);
   EXPECT_EXIT(
       {
         unsetenv("DISPLAY");
