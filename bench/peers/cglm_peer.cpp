@@ -69,9 +69,16 @@ struct Cglm {
 
 }  // namespace
 
+#ifndef KUBIK_PEER_KERNELS_ONLY
 const Peer& CglmPeer() {
   static const Peer peer = MakePeer<Cglm>("cglm");
   return peer;
+}
+#endif
+
+const Kernels& CglmKernels() {
+  static const Kernels kernels = MakeKernels<Cglm>();
+  return kernels;
 }
 
 }  // namespace peers

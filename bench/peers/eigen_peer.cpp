@@ -68,9 +68,16 @@ struct Eigen3 {
 
 }  // namespace
 
+#ifndef KUBIK_PEER_KERNELS_ONLY
 const Peer& EigenPeer() {
   static const Peer peer = MakePeer<Eigen3>("eigen");
   return peer;
+}
+#endif
+
+const Kernels& EigenKernels() {
+  static const Kernels kernels = MakeKernels<Eigen3>();
+  return kernels;
 }
 
 }  // namespace peers

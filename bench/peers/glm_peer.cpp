@@ -94,9 +94,16 @@ struct Glm {
 
 }  // namespace
 
+#ifndef KUBIK_PEER_KERNELS_ONLY
 const Peer& GlmPeer() {
   static const Peer peer = MakePeer<Glm>("glm");
   return peer;
+}
+#endif
+
+const Kernels& GlmKernels() {
+  static const Kernels kernels = MakeKernels<Glm>();
+  return kernels;
 }
 
 }  // namespace peers

@@ -260,58 +260,70 @@ void BenchPerspective(benchmark::State& state) {
   }
 }
 
-// Builds a Peer from a struct of static kernels; an operation the struct does
+// The kernels of a struct of static kernels; an operation the struct does
 // not define stays null.
 template <class K>
+Kernels MakeKernels() {
+  Kernels kernels;
+  if constexpr (requires { &K::Mat4Multiply; }) kernels.mat4_multiply = &K::Mat4Multiply;
+  if constexpr (requires { &K::Mat4Inverse; }) kernels.mat4_inverse = &K::Mat4Inverse;
+  if constexpr (requires { &K::TransformCoord; }) kernels.transform_coord = &K::TransformCoord;
+  if constexpr (requires { &K::TransformCoordArray; }) {
+    kernels.transform_coord_array = &K::TransformCoordArray;
+  }
+  if constexpr (requires { &K::Vec3Normalize; }) kernels.vec3_normalize = &K::Vec3Normalize;
+  if constexpr (requires { &K::QuatMultiply; }) kernels.quat_multiply = &K::QuatMultiply;
+  if constexpr (requires { &K::QuatSlerp; }) kernels.quat_slerp = &K::QuatSlerp;
+  if constexpr (requires { &K::YawPitchRoll; }) kernels.yaw_pitch_roll = &K::YawPitchRoll;
+  if constexpr (requires { &K::Float32To16; }) kernels.float32_to_16 = &K::Float32To16;
+  if constexpr (requires { &K::Float16To32; }) kernels.float16_to_32 = &K::Float16To32;
+  if constexpr (requires { &K::LookAtLH; }) kernels.look_at_lh = &K::LookAtLH;
+  if constexpr (requires { &K::PerspectiveFovLH; }) {
+    kernels.perspective_fov_lh = &K::PerspectiveFovLH;
+  }
+  return kernels;
+}
+
+// Builds a Peer from a struct of static kernels: the kernels, and the timing
+// loops built on the very same kernels.
+template <class K>
 Peer MakePeer(const char* name, bool (*runs)() = nullptr) {
-  Peer peer{name, runs, {}, {}};
+  Peer peer{name, runs, MakeKernels<K>(), {}};
   if constexpr (requires { &K::Mat4Multiply; }) {
-    peer.kernels.mat4_multiply = &K::Mat4Multiply;
     peer.bench[kMat4Multiply] = &BenchMat4Multiply<&K::Mat4Multiply>;
   }
   if constexpr (requires { &K::Mat4Inverse; }) {
-    peer.kernels.mat4_inverse = &K::Mat4Inverse;
     peer.bench[kMat4Inverse] = &BenchMat4Inverse<&K::Mat4Inverse>;
   }
   if constexpr (requires { &K::TransformCoord; }) {
-    peer.kernels.transform_coord = &K::TransformCoord;
     peer.bench[kTransformCoord] = &BenchTransformCoord<&K::TransformCoord>;
   }
   if constexpr (requires { &K::TransformCoordArray; }) {
-    peer.kernels.transform_coord_array = &K::TransformCoordArray;
     peer.bench[kTransformCoord1k] = &BenchTransformCoordArray<&K::TransformCoordArray, kSmallArray>;
     peer.bench[kTransformCoord1M] = &BenchTransformCoordArray<&K::TransformCoordArray, kLargeArray>;
   }
   if constexpr (requires { &K::Vec3Normalize; }) {
-    peer.kernels.vec3_normalize = &K::Vec3Normalize;
     peer.bench[kVec3Normalize] = &BenchVec3Normalize<&K::Vec3Normalize>;
   }
   if constexpr (requires { &K::QuatMultiply; }) {
-    peer.kernels.quat_multiply = &K::QuatMultiply;
     peer.bench[kQuatMultiply] = &BenchQuatMultiply<&K::QuatMultiply>;
   }
   if constexpr (requires { &K::QuatSlerp; }) {
-    peer.kernels.quat_slerp = &K::QuatSlerp;
     peer.bench[kQuatSlerp] = &BenchQuatSlerp<&K::QuatSlerp>;
   }
   if constexpr (requires { &K::YawPitchRoll; }) {
-    peer.kernels.yaw_pitch_roll = &K::YawPitchRoll;
     peer.bench[kYawPitchRoll] = &BenchYawPitchRoll<&K::YawPitchRoll>;
   }
   if constexpr (requires { &K::Float32To16; }) {
-    peer.kernels.float32_to_16 = &K::Float32To16;
     peer.bench[kFloat32To16] = &BenchFloat32To16<&K::Float32To16>;
   }
   if constexpr (requires { &K::Float16To32; }) {
-    peer.kernels.float16_to_32 = &K::Float16To32;
     peer.bench[kFloat16To32] = &BenchFloat16To32<&K::Float16To32>;
   }
   if constexpr (requires { &K::LookAtLH; }) {
-    peer.kernels.look_at_lh = &K::LookAtLH;
     peer.bench[kLookAtLH] = &BenchLookAt<&K::LookAtLH>;
   }
   if constexpr (requires { &K::PerspectiveFovLH; }) {
-    peer.kernels.perspective_fov_lh = &K::PerspectiveFovLH;
     peer.bench[kPerspectiveFovLH] = &BenchPerspective<&K::PerspectiveFovLH>;
   }
   return peer;
@@ -321,6 +333,11 @@ Peer MakePeer(const char* name, bool (*runs)() = nullptr) {
 const Peer& GlmPeer();
 const Peer& EigenPeer();
 const Peer& CglmPeer();
+// Their kernels alone, for the accuracy program, which compiles the peers'
+// units with KUBIK_PEER_KERNELS_ONLY (no timing loops, no benchmark data).
+const Kernels& GlmKernels();
+const Kernels& EigenKernels();
+const Kernels& CglmKernels();
 
 // The F16C instructions, the hardware bound for the half arrays. Their unit is
 // compiled for F16C and holds nothing else (no inline code another unit could
