@@ -271,7 +271,11 @@ int main(int argc, char** argv) {
            "built as a user would build them for this machine (`-O3 -march=native`). Each cell: "
            "units of 2^-24 × magnitude over all cases, then the relative error on "
            "well-conditioned inputs. The peers divide by w unconditionally; this library "
-           "leaves w within 2^-23 of 1 undivided.\n\n| Operation |";
+           "leaves w within 2^-23 of 1 undivided. Where the conventions differ the peers are "
+           "measured on the benchmark's kind of data only: slerp on unit quaternions with a "
+           "positive dot product and t in [0, 1]; the half conversions on the normal range of "
+           "IEEE halves (this library's half format has no infinities and NaNs and reaches "
+           "131008). A dash: the peer has no such operation.\n\n| Operation |";
     for (const Family& f : families) doc << " " << f.family->name << " |";
     for (const std::string& name : kubik::accuracy::PeerNames()) doc << " " << name << " |";
     doc << "\n|---|";

@@ -89,16 +89,23 @@ std::optional<std::vector<float>> RunPeer(Slot slot, const peers::Kernels& k, co
 }
 
 // The cases on which a peer's conventions agree with this library's, as
-// the peer benchmark chooses its data: a positive dot product for slerp (not
-// every peer takes the shorter arc), floats in the normal range of both half
+// the peer benchmark chooses its data: unit quaternions with a positive dot
+// product and t in [0, 1] for slerp (not every peer takes the shorter arc,
+// extrapolates, or accepts other lengths),
+// floats in the normal range of both half
 // formats (this library's half has no infinities and reaches 131008), and
 // no half with exponent 31 (infinities and NaNs in IEEE).
 bool InPeerDomain(Slot slot, const Values& p) {
   switch (slot) {
     case Slot::KMQuaternionSlerp: {
-      double dot = 0;
-      for (int i = 0; i < 4; ++i) dot += static_cast<double>(p[1][i]) * p[2][i];
-      return dot >= 0;
+      double dot = 0, length1 = 0, length2 = 0;
+      for (int i = 0; i < 4; ++i) {
+        dot += static_cast<double>(p[1][i]) * p[2][i];
+        length1 += static_cast<double>(p[1][i]) * p[1][i];
+        length2 += static_cast<double>(p[2][i]) * p[2][i];
+      }
+      return dot >= 0 && p[3][0] >= 0 && p[3][0] <= 1 && std::fabs(length1 - 1) < 1e-6 &&
+             std::fabs(length2 - 1) < 1e-6;
     }
     case Slot::KMFloat32To16Array:
       return std::all_of(p[1].begin(), p[1].end(), [](float x) {
