@@ -27,6 +27,6 @@ struct SlotBound {
 
 // Inside the family namespace: `kBounds` lists the bounds of `LIST`.
 #define KUBIK_SLOT_BOUND_VALUE(name, units) ::kubik::SlotBound{::kubik::Slot::name, units},
-#define KUBIK_DEFINE_FAMILY_BOUNDS(LIST)                                             \
+#define KUBIK_DEFINE_FAMILY_BOUNDS(LIST)                                              \
   inline constexpr ::kubik::SlotBound kBoundArray[] = {LIST(KUBIK_SLOT_BOUND_VALUE)}; \
   inline constexpr std::span<const ::kubik::SlotBound> kBounds{kBoundArray};

@@ -65,8 +65,10 @@ const Cause kCauses[] = {
     {kubik::Slot::KMMatrixInverse,
      "single-precision cofactors and a refined reciprocal of the determinant in the SIMD "
      "families"},
-    {kubik::Slot::KMVec2TransformCoord, "the division by w: a refined reciprocal in the SIMD families"},
-    {kubik::Slot::KMVec3TransformCoord, "the division by w: a refined reciprocal in the SIMD families"},
+    {kubik::Slot::KMVec2TransformCoord,
+     "the division by w: a refined reciprocal in the SIMD families"},
+    {kubik::Slot::KMVec3TransformCoord,
+     "the division by w: a refined reciprocal in the SIMD families"},
     {kubik::Slot::KMQuaternionSlerp, "the angle and the weights formed through float kernels"},
 };
 
@@ -100,8 +102,8 @@ std::string MachineModel() {
 }
 
 std::string Commit() {
-  const std::string commit = Command("git -C '" KUBIK_SOURCE_DIR
-                                     "' describe --always --dirty --abbrev=12 2>/dev/null");
+  const std::string commit =
+      Command("git -C '" KUBIK_SOURCE_DIR "' describe --always --dirty --abbrev=12 2>/dev/null");
   return commit.empty() ? "unknown" : commit;
 }
 
@@ -147,7 +149,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--suggest-bounds") {
       suggest = true;
     } else if (!arg.empty() && arg[0] == '-') {
-      std::cerr << "usage: kubik_accuracy [--cases N] [--no-peers] [--suggest-bounds] [output file]\n";
+      std::cerr
+          << "usage: kubik_accuracy [--cases N] [--no-peers] [--suggest-bounds] [output file]\n";
       return 2;
     } else {
       path = arg;
@@ -227,8 +230,8 @@ int main(int argc, char** argv) {
          "layouts). Cases a family documents as outside its domain are not measured (counted "
          "under the table).\n"
       << "- Regenerate: `cmake --build --preset release --target kubik_accuracy && "
-         "./build/release/bin/kubik_accuracy docs/accuracy.md` (" << static_cast<int>(seconds)
-      << " s here).\n\n";
+         "./build/release/bin/kubik_accuracy docs/accuracy.md` ("
+      << static_cast<int>(seconds) << " s here).\n\n";
   if (!absent.empty()) {
     doc << "Families that cannot run on this machine, not measured:";
     for (const std::string& name : absent) doc << " " << name;
@@ -315,9 +318,9 @@ int main(int argc, char** argv) {
     for (std::size_t k = 0; k < 5 && k < order.size(); ++k) {
       const Row& row = *order[k];
       const char* cause = CauseOf(row.slot);
-      doc << "- `" << kubik::SlotName(row.slot) << "`: " << Units(row.figures[i].units)
-          << " units" << (cause ? std::string(": ") + cause : std::string()) << ". Worst: "
-          << row.figures[i].worst << ".\n";
+      doc << "- `" << kubik::SlotName(row.slot) << "`: " << Units(row.figures[i].units) << " units"
+          << (cause ? std::string(": ") + cause : std::string())
+          << ". Worst: " << row.figures[i].worst << ".\n";
       std::cerr << "  " << kubik::SlotName(row.slot) << " " << Units(row.figures[i].units)
                 << " units; " << row.figures[i].worst << "\n";
     }
@@ -365,7 +368,8 @@ int main(int argc, char** argv) {
       for (const Row& row : rows) {
         const double base_bound =
             kubik::accuracy::BoundOf(base_name ? base_name : "reference", row.slot);
-        const bool own = base && base_table.Address(row.slot) != families[i].table->Address(row.slot);
+        const bool own =
+            base && base_table.Address(row.slot) != families[i].table->Address(row.slot);
         const double suggested = SuggestedBound(row.figures[i].units);
         if (reference || own || suggested > base_bound) {
           std::cout << "  X(" << kubik::SlotName(row.slot) << ", " << suggested << ") \\\n";

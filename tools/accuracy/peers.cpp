@@ -26,11 +26,11 @@ std::vector<PeerRow> MeasurePeers(int) {
 
 namespace {
 
-using Values = std::vector<std::vector<float>>;
+using Values = std::vector<std::vector<float> >;
 
 // A peer's result on a case laid out as the slot's harness case, or nothing
 // when the peer lacks the operation. Alignment as the peers need it.
-std::optional<std::vector<float>> RunPeer(Slot slot, const peers::Kernels& k, const Values& p) {
+std::optional<std::vector<float> > RunPeer(Slot slot, const peers::Kernels& k, const Values& p) {
   alignas(64) float a[16], b[16], out[16];
   auto load = [](float* to, const std::vector<float>& from) {
     std::copy(from.begin(), from.end(), to);
@@ -121,9 +121,15 @@ bool InPeerDomain(Slot slot, const Values& p) {
 }
 
 constexpr Slot kPeerSlots[] = {
-    Slot::KMMatrixMultiply,     Slot::KMMatrixInverse,   Slot::KMVec3TransformCoord,
-    Slot::KMVec3Normalize,      Slot::KMQuaternionMultiply, Slot::KMQuaternionSlerp,
-    Slot::KMMatrixRotationYawPitchRoll, Slot::KMFloat32To16Array, Slot::KMFloat16To32Array,
+    Slot::KMMatrixMultiply,
+    Slot::KMMatrixInverse,
+    Slot::KMVec3TransformCoord,
+    Slot::KMVec3Normalize,
+    Slot::KMQuaternionMultiply,
+    Slot::KMQuaternionSlerp,
+    Slot::KMMatrixRotationYawPitchRoll,
+    Slot::KMFloat32To16Array,
+    Slot::KMFloat16To32Array,
 };
 
 const peers::Kernels* const kPeers[] = {&peers::GlmKernels(), &peers::EigenKernels(),
@@ -140,7 +146,7 @@ std::vector<PeerRow> MeasurePeers(int cases) {
   for (Slot s : kPeerSlots) {
     const auto slot = static_cast<unsigned>(s);
     const SlotMeasure& measure = MeasureOf(slot);
-    PeerRow row{slot, std::vector<std::optional<PeerFigures>>(std::size(kPeers))};
+    PeerRow row{slot, std::vector<std::optional<PeerFigures> >(std::size(kPeers))};
     for (std::size_t i = 0; i < std::size(kPeers); ++i) {
       // The same seed as the families' measure: the same cases.
       std::mt19937 random(1 * 7919u + slot);
@@ -151,7 +157,7 @@ std::vector<PeerRow> MeasurePeers(int cases) {
           const conformance::Case c = measure.MakeCase(random, kind);
           std::optional<ExactOutputs> exact = ExactOf(slot, c);
           if (!exact || !InPeerDomain(s, c.values)) continue;
-          const std::optional<std::vector<float>> got = RunPeer(s, *kPeers[i], c.values);
+          const std::optional<std::vector<float> > got = RunPeer(s, *kPeers[i], c.values);
           if (!got) {
             present = false;
             break;

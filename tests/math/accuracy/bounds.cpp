@@ -12,14 +12,15 @@ namespace kubik::accuracy {
 namespace {
 
 constexpr FamilyBounds kFamilies[] = {
-    {"reference", reference::kBounds}, {"x87", x87::kBounds},     {"sse", sse::kBounds},
+    {"reference", reference::kBounds}, {"x87", x87::kBounds},   {"sse", sse::kBounds},
     {"sse2", sse2::kBounds},           {"3dnow", amd::kBounds},
 };
 
 // The reference bounds every slot, so every family has a bound everywhere.
 constexpr bool ReferenceBoundsEverySlot() {
   bool listed[kSlotCount] = {};
-  for (const SlotBound& bound : reference::kBounds) listed[static_cast<unsigned>(bound.slot)] = true;
+  for (const SlotBound& bound : reference::kBounds)
+    listed[static_cast<unsigned>(bound.slot)] = true;
 #define KUBIK_BOUND_LISTED(slot, name, result, params, args) \
   if (!listed[slot]) return false;
   KUBIK_DISPATCHED_OPERATIONS(KUBIK_BOUND_LISTED)

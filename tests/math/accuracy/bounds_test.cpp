@@ -61,7 +61,8 @@ TEST(Bounds, EveryListedFamilyIsRegisteredAndBoundsArePositive) {
   for (const FamilyBounds& entry : ListedBounds()) {
     EXPECT_NE(FindImplementationFamily(entry.family), nullptr) << entry.family;
     for (const SlotBound& bound : entry.bounds) {
-      EXPECT_GE(bound.units, 1) << entry.family << " " << SlotName(static_cast<unsigned>(bound.slot));
+      EXPECT_GE(bound.units, 1) << entry.family << " "
+                                << SlotName(static_cast<unsigned>(bound.slot));
     }
   }
 }

@@ -42,14 +42,22 @@ inline std::vector<float> UnitQuaternion(std::mt19937& random) {
 inline std::vector<float> Rotation(std::mt19937& random) {
   const std::vector<float> u = UnitQuaternion(random);
   const double x = u[0], y = u[1], z = u[2], w = u[3];
-  return {static_cast<float>(1 - 2 * (y * y + z * z)), static_cast<float>(2 * (x * y + z * w)),
-          static_cast<float>(2 * (x * z - y * w)),     0.0f,
-          static_cast<float>(2 * (x * y - z * w)),     static_cast<float>(1 - 2 * (x * x + z * z)),
-          static_cast<float>(2 * (y * z + x * w)),     0.0f,
-          static_cast<float>(2 * (x * z + y * w)),     static_cast<float>(2 * (y * z - x * w)),
-          static_cast<float>(1 - 2 * (x * x + y * y)), 0.0f,
-          0.0f,                                        0.0f,
-          0.0f,                                        1.0f};
+  return {static_cast<float>(1 - 2 * (y * y + z * z)),
+          static_cast<float>(2 * (x * y + z * w)),
+          static_cast<float>(2 * (x * z - y * w)),
+          0.0f,
+          static_cast<float>(2 * (x * y - z * w)),
+          static_cast<float>(1 - 2 * (x * x + z * z)),
+          static_cast<float>(2 * (y * z + x * w)),
+          0.0f,
+          static_cast<float>(2 * (x * z + y * w)),
+          static_cast<float>(2 * (y * z - x * w)),
+          static_cast<float>(1 - 2 * (x * x + y * y)),
+          0.0f,
+          0.0f,
+          0.0f,
+          0.0f,
+          1.0f};
 }
 
 // A rotation scaled by 0.5 to 2, translated by up to 1, with a w column

@@ -307,9 +307,9 @@ std::vector<T> Weighted(const std::vector<const std::vector<float>*>& points,
 
 Result Hermite(const Values& p) {
   const T s = p[5][0], s2 = s * s, s3 = s2 * s;
-  return Outputs(Weighted({&p[1], &p[2], &p[3], &p[4]},
-                          {T(2) * s3 - T(3) * s2 + T(1), s3 - T(2) * s2 + s,
-                           T(3) * s2 - T(2) * s3, s3 - s2}));
+  return Outputs(
+      Weighted({&p[1], &p[2], &p[3], &p[4]},
+               {T(2) * s3 - T(3) * s2 + T(1), s3 - T(2) * s2 + s, T(3) * s2 - T(2) * s3, s3 - s2}));
 }
 
 Result CatmullRom(const Values& p) {
@@ -427,12 +427,12 @@ Result ProjectionArray(const Values& p) {
 template <Slot S>
 struct Formula;
 
-#define KUBIK_EXACT(name, magnitude)                          \
-  template <>                                                 \
-  struct Formula<Slot::name> {                                \
-    static constexpr const char* kMagnitude = magnitude;      \
-    static Result Of(const Values& p);                        \
-  };                                                          \
+#define KUBIK_EXACT(name, magnitude)                     \
+  template <>                                            \
+  struct Formula<Slot::name> {                           \
+    static constexpr const char* kMagnitude = magnitude; \
+    static Result Of(const Values& p);                   \
+  };                                                     \
   Result Formula<Slot::name>::Of([[maybe_unused]] const Values& p)
 
 KUBIK_EXACT(KMVec2Transform, kTermSums) {
@@ -472,14 +472,13 @@ KUBIK_EXACT(KMVec2TransformCoord, kQuotient) {
 KUBIK_EXACT(KMVec3TransformCoord, kQuotient) {
   return Outputs(Coordinates(Load(p[1]), LoadMat(p[2])));
 }
-KUBIK_EXACT(KMMatrixDeterminant,
-            "sum of the absolute values of the 24 products of the expansion") {
+KUBIK_EXACT(KMMatrixDeterminant, "sum of the absolute values of the 24 products of the expansion") {
   return Outputs(std::array<T, 1>{Determinant(LoadMat(p[0]))});
 }
 KUBIK_EXACT(KMPlaneFromPointNormal, kTermSums) {
   const std::vector<T> point = Load(p[1]), n = Load(p[2]);
-  return Outputs(std::array<T, 4>{n[0], n[1], n[2],
-                                  -(point[0] * n[0] + point[1] * n[1] + point[2] * n[2])});
+  return Outputs(
+      std::array<T, 4>{n[0], n[1], n[2], -(point[0] * n[0] + point[1] * n[1] + point[2] * n[2])});
 }
 KUBIK_EXACT(KMPlaneFromPoints,
             "the cross product's sums of absolute terms carried through the normalisation; d "
@@ -510,8 +509,7 @@ KUBIK_EXACT(KMVec4Cross, kTermSums) {
   const T a = minor(0, 1), b = minor(0, 2), c = minor(0, 3), d = minor(1, 2), e = minor(1, 3),
           f = minor(2, 3);
   return Outputs(std::array<T, 4>{f * u[1] - e * u[2] + d * u[3], -f * u[0] + c * u[2] - b * u[3],
-                                  e * u[0] - c * u[1] + a * u[3],
-                                  -d * u[0] + b * u[1] - a * u[2]});
+                                  e * u[0] - c * u[1] + a * u[3], -d * u[0] + b * u[1] - a * u[2]});
 }
 KUBIK_EXACT(KMVec2Hermite, kTermSums) {
   return Hermite(p);

@@ -53,9 +53,12 @@ void Condition(unsigned slot, std::vector<float>& values, std::mt19937& random) 
     } else if constexpr (std::is_same_v<R, KMVIEWPORT>) {
       // A record passed through memory: the integer fields by their bits.
       if (values.size() == 6 && std::bit_cast<std::uint32_t>(values[2]) != 640) {
-        values = {std::bit_cast<float>(10u),  std::bit_cast<float>(20u),
-                  std::bit_cast<float>(640u), std::bit_cast<float>(480u),
-                  0.25f,                      1.0f};
+        values = {std::bit_cast<float>(10u),
+                  std::bit_cast<float>(20u),
+                  std::bit_cast<float>(640u),
+                  std::bit_cast<float>(480u),
+                  0.25f,
+                  1.0f};
       }
     }
   }
@@ -161,9 +164,8 @@ std::string Describe(const SlotMeasure& measure, const Case& c, const ExactOutpu
   for (std::size_t i = 0; i < inputs.size() && i < 24; ++i) text << (i ? ", " : "") << inputs[i];
   if (inputs.size() > 24) text << ", ...";
   const std::size_t k = error.worst_output;
-  text << "): output " << k << " is " << got[k] << ", exact "
-       << static_cast<double>(exact[k].value) << ", magnitude "
-       << static_cast<double>(exact[k].magnitude);
+  text << "): output " << k << " is " << got[k] << ", exact " << static_cast<double>(exact[k].value)
+       << ", magnitude " << static_cast<double>(exact[k].magnitude);
   return text.str();
 }
 
@@ -223,7 +225,8 @@ SlotFigures MeasureSlot(unsigned slot, const OperationTable& table, const char* 
     for (int n = 0; n < cases; ++n) {
       const Case c = measure.MakeCase(random, kind);
       const std::vector<float> inputs = measure.InputsOf(c);
-      if (std::any_of(domain.begin(), domain.end(), [&](auto outside) { return outside(inputs); })) {
+      if (std::any_of(domain.begin(), domain.end(),
+                      [&](auto outside) { return outside(inputs); })) {
         ++figures.outside_domain;
         continue;
       }

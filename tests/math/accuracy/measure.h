@@ -23,8 +23,8 @@ namespace kubik::accuracy {
 inline constexpr long double kUnit = 0x1p-24L;
 
 enum class Inputs {
-  kRandom,            // the conformance harness's random cases: magnitudes 1e-4 to 1e4
-  kWellConditioned,   // rotations, unit quaternions and vectors, parameters in [0, 1]
+  kRandom,           // the conformance harness's random cases: magnitudes 1e-4 to 1e4
+  kWellConditioned,  // rotations, unit quaternions and vectors, parameters in [0, 1]
 };
 
 // Making and running the cases of one slot. The pipeline slots have their

@@ -80,8 +80,8 @@ class Skinning final : public SlotMeasure {
     table.Get<Slot::SkinnedMeshBlend>()(
         reinterpret_cast<const KMMATRIX*>(c.values[kPositionMatrices].data()),
         reinterpret_cast<const KMMATRIX*>(c.values[kNormalMatrices].data()), source.data(),
-        destination.data(), n, kVertexFloats * sizeof(float), source_normals,
-        destination_normals, 1, kCopyOffset, c.values[kInfluences].data(), 0);
+        destination.data(), n, kVertexFloats * sizeof(float), source_normals, destination_normals,
+        1, kCopyOffset, c.values[kInfluences].data(), 0);
     Outcome outcome;
     outcome.outputs = destination;
     outcome.returned = 0;
@@ -108,8 +108,8 @@ class Tessellation final : public SlotMeasure {
     for (int i = 0; i < 3; ++i) {
       std::vector<float> normal = moderate ? ModerateVector(3, random) : RandomValues(3, random);
       if (moderate) {
-        const float length = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] +
-                                       normal[2] * normal[2]);
+        const float length =
+            std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
         for (float& x : normal) x /= length;
       }
       c.values[kNormals].insert(c.values[kNormals].end(), normal.begin(), normal.end());
@@ -134,8 +134,8 @@ class Tessellation final : public SlotMeasure {
     std::vector<float> output(n * kPatchVertexFloats, kUnwrittenValue);
     ProcessOperationTable().CopyFrom(table);
     table.Get<Slot::NPatchTessellate>()(
-        reinterpret_cast<const KMVECTOR3*>(c.values[kNormals].data()), c.values[kSamples].data(),
-        n, output.data(), c.values[kCorner0].data(), c.values[kCorner1].data(),
+        reinterpret_cast<const KMVECTOR3*>(c.values[kNormals].data()), c.values[kSamples].data(), n,
+        output.data(), c.values[kCorner0].data(), c.values[kCorner1].data(),
         c.values[kCorner2].data(), kPatchVertexFloats);
     Outcome outcome;
     outcome.outputs = output;
@@ -194,11 +194,11 @@ std::optional<ExactOutputs> ExactSkinning(const Values& p) {
       const float* nm = &p[kNormalMatrices][bone * 16];
       T row[4];
       for (int j = 0; j < 4; ++j) {
-        row[j] = T(vertex[0]) * T(m[j]) + T(vertex[1]) * T(m[4 + j]) +
-                 T(vertex[2]) * T(m[8 + j]) + T(m[12 + j]);
+        row[j] = T(vertex[0]) * T(m[j]) + T(vertex[1]) * T(m[4 + j]) + T(vertex[2]) * T(m[8 + j]) +
+                 T(m[12 + j]);
       }
-      const bool divide = std::fabs(static_cast<double>(static_cast<float>(row[3].value)) - 1.0) >
-                          0x1p-23;
+      const bool divide =
+          std::fabs(static_cast<double>(static_cast<float>(row[3].value)) - 1.0) > 0x1p-23;
       for (int j = 0; j < 3; ++j) {
         position[j] += weight * (divide ? row[j] / row[3] : row[j]);
         normal[j] += weight * (T(vertex[3]) * T(nm[j]) + T(vertex[4]) * T(nm[4 + j]) +
