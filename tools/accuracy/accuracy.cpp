@@ -159,14 +159,16 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
 
   std::vector<Family> families;
-  std::vector<std::string> absent;
+  std::vector<std::string> absent, simulated;
   for (const kubik::ImplementationFamily& family : kubik::ImplementationFamilies()) {
-    if (!family.can_run(kubik::RealProcessor())) {
+    const kubik::ProcessorProbe* processor = kubik::accuracy::MeasuringProcessorFor(family);
+    if (!processor) {
       absent.push_back(family.name);
       continue;
     }
+    if (processor != &kubik::RealProcessor()) simulated.push_back(family.name);
     auto table = std::make_unique<kubik::OperationTable>();
-    family.install(*table, kubik::RealProcessor());
+    family.install(*table, *processor);
     families.push_back({&family, std::move(table)});
   }
 
@@ -232,6 +234,12 @@ int main(int argc, char** argv) {
       << "- Regenerate: `cmake --build --preset release --target kubik_accuracy && "
          "./build/release/bin/kubik_accuracy docs/accuracy.md` ("
       << static_cast<int>(seconds) << " s here).\n\n";
+  for (const std::string& name : simulated) {
+    doc << "The " << name
+        << " family cannot run on this machine; the library builds it in a portable form "
+           "whose estimates keep exactly the instructions' good bits, and that form is measured "
+           "here on a simulated processor.\n\n";
+  }
   if (!absent.empty()) {
     doc << "Families that cannot run on this machine, not measured:";
     for (const std::string& name : absent) doc << " " << name;

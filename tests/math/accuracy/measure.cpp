@@ -215,6 +215,22 @@ Error ErrorOf(const ExactOutputs& exact, const std::vector<float>& got) {
   return error;
 }
 
+const ProcessorProbe* MeasuringProcessorFor(const ImplementationFamily& family) {
+  if (family.can_run(RealProcessor())) return &RealProcessor();
+  if (std::strcmp(family.name, "3dnow") != 0) return nullptr;
+  static const SimulatedProcessor amd = [] {
+    constexpr std::uint32_t kMmx = 1u << 23, kSse = 1u << 25, kSse2 = 1u << 26;
+    constexpr std::uint32_t k3DNow = 1u << 31, kExtended3DNow = 1u << 30, kAmdMmx = 1u << 22;
+    SimulatedProcessor p;
+    p.Leaf(0, {1, 0, 0, 0}).Leaf(1, {0, 0, 0, kMmx | kSse | kSse2});
+    p.Leaf(0x80000000u, {0x80000001u, 0, 0, 0})
+        .Leaf(0x80000001u, {0, 0, 0, k3DNow | kExtended3DNow | kAmdMmx});
+    p.Os(true, true);
+    return p;
+  }();
+  return family.can_run(amd) ? &amd : nullptr;
+}
+
 SlotFigures MeasureSlot(unsigned slot, const OperationTable& table, const char* family, int cases,
                         std::uint32_t seed) {
   const SlotMeasure& measure = MeasureOf(slot);

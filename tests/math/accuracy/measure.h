@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "math/cpu/processor.h"
+#include "math/cpu/selection.h"
 #include "tests/math/accuracy/exact.h"
 #include "tests/math/conformance/conformance.h"
 
@@ -59,6 +61,12 @@ struct SlotFigures {
   unsigned without_result = 0;  // cases where the operation has no result
   std::string worst;            // the case with the largest units, described
 };
+
+// The processor a family is measured on: this one where the family runs
+// here; the 3DNow! family, which the library builds in its portable two-lane
+// form (the estimates keep exactly the instructions' good bits), on a
+// simulated processor with every group it uses. Null: not measurable here.
+const ProcessorProbe* MeasuringProcessorFor(const ImplementationFamily& family);
 
 // `family` names the documented differences that apply (conformance data);
 // null for none.
