@@ -45,36 +45,83 @@ struct Row {
   std::vector<double> bounds;
 };
 
-// Large figures and their causes, for the reader.
+// Large figures and their causes, for the reader: per family (null: any
+// family; "simd": any but the double-precision reference and x87 families).
 struct Cause {
+  const char* family;
   kubik::Slot slot;
   const char* text;
 };
 
 const Cause kCauses[] = {
-    {kubik::Slot::KMVec3Normalize,
-     "the x87-tuned normalise (kept by every SIMD family that does not replace it) multiplies "
-     "by 1/sqrt read from a 512-segment table, good to about 1.5e-6 relative"},
-    {kubik::Slot::KMQuaternionRotationAxis,
-     "normalises its axis through `KMVec3Normalize`, and so carries the tuned normalise's table "
-     "error wherever that is installed"},
-    {kubik::Slot::KMMatrixRotationAxis,
-     "normalises its axis through `KMVec3Normalize` (the tuned table where installed)"},
-    {kubik::Slot::KMPlaneFromPoints,
-     "the normal goes through `KMVec3Normalize` (the tuned table where installed)"},
-    {kubik::Slot::KMMatrixInverse,
-     "single-precision cofactors and a refined reciprocal of the determinant in the SIMD "
-     "families"},
-    {kubik::Slot::KMVec2TransformCoord,
-     "the division by w: a refined reciprocal in the SIMD families"},
-    {kubik::Slot::KMVec3TransformCoord,
-     "the division by w: a refined reciprocal in the SIMD families"},
-    {kubik::Slot::KMQuaternionSlerp, "the angle and the weights formed through float kernels"},
+    {"sse", kubik::Slot::KMQuaternionInverse,
+     "divides by the squared length through a refined reciprocal estimate"},
+    {"simd", kubik::Slot::KMVec3ProjectArray,
+     "the combined matrix formed by single-precision products with the viewport folded in, "
+     "then a refined reciprocal of w"},
+    {"3dnow", kubik::Slot::KMMatrixTransformation2D,
+     "the rotations from the packed sine and cosine kernels, then single-precision products"},
+    {"3dnow", kubik::Slot::KMMatrixAffineTransformation2D,
+     "the rotation from the packed sine and cosine kernels, then a single-precision product"},
+    {"x87", kubik::Slot::KMVec3Normalize,
+     "multiplies by 1/sqrt read from a 512-segment table, good to about 1.5e-6 relative"},
+    {"x87", kubik::Slot::KMQuaternionRotationAxis,
+     "normalises its axis through the tuned `KMVec3Normalize` and its table"},
+    {"x87", kubik::Slot::KMMatrixRotationAxis,
+     "normalises its axis through the tuned `KMVec3Normalize` and its table"},
+    {"x87", kubik::Slot::KMPlaneFromPoints,
+     "normalises the normal through the tuned `KMVec3Normalize` and its table"},
+    {nullptr, kubik::Slot::KMMatrixTransformation,
+     "a composite: its factor matrices are stored as floats between the products"},
+    {nullptr, kubik::Slot::KMMatrixTransformation2D,
+     "a composite: its factor matrices are stored as floats between the products, the "
+     "rotations' sines and cosines too"},
+    {nullptr, kubik::Slot::KMMatrixAffineTransformation2D,
+     "the rotation's sine and cosine stored as floats, then the product"},
+    {nullptr, kubik::Slot::KMMatrixAffineTransformation,
+     "the rotation matrix stored as floats, then the product"},
+    {nullptr, kubik::Slot::SkinnedMeshBlend,
+     "each influence's transformed point is rounded to float, weighted and summed in float"},
+    {nullptr, kubik::Slot::KMQuaternionBaryCentric,
+     "three slerps, the first two results stored as floats"},
+    {nullptr, kubik::Slot::KMQuaternionSquad,
+     "three slerps, the first two results and the weight stored as floats"},
+    {"simd", kubik::Slot::KMMatrixReflect,
+     "the plane is normalised with a refined reciprocal square root estimate, even when it "
+     "is of unit length already"},
+    {"simd", kubik::Slot::KMMatrixShadow,
+     "the plane is normalised with a refined reciprocal square root estimate"},
+    {"simd", kubik::Slot::KMVec2Hermite, "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::KMVec3Hermite, "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::KMVec4Hermite, "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::KMVec2CatmullRom,
+     "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::KMVec3CatmullRom,
+     "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::KMVec4CatmullRom,
+     "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::NPatchTessellate,
+     "control net and basis weights formed in single precision"},
+    {"3dnow", kubik::Slot::KMMatrixRotationX, "the packed sine and cosine kernels (about 3e-7)"},
+    {"3dnow", kubik::Slot::KMMatrixRotationY, "the packed sine and cosine kernels (about 3e-7)"},
+    {"3dnow", kubik::Slot::KMMatrixRotationZ, "the packed sine and cosine kernels (about 3e-7)"},
+    {"3dnow", kubik::Slot::KMFloat32To16Array,
+     "one unit within a float rounding step of a subnormal halfway point, as documented"},
+    {"simd", kubik::Slot::KMMatrixInverse,
+     "single-precision cofactors and a refined reciprocal of the determinant"},
+    {"simd", kubik::Slot::KMMatrixDeterminant, "single-precision minors"},
+    {"simd", kubik::Slot::KMVec2TransformCoord, "the division by w: a refined reciprocal"},
+    {"simd", kubik::Slot::KMVec3TransformCoord, "the division by w: a refined reciprocal"},
 };
 
-const char* CauseOf(unsigned slot) {
+const char* CauseOf(const char* family, unsigned slot) {
   for (const Cause& cause : kCauses) {
-    if (static_cast<unsigned>(cause.slot) == slot) return cause.text;
+    const bool simd = std::strcmp(family, "reference") != 0 && std::strcmp(family, "x87") != 0;
+    if (static_cast<unsigned>(cause.slot) == slot &&
+        (!cause.family || std::strcmp(cause.family, family) == 0 ||
+         (simd && std::strcmp(cause.family, "simd") == 0))) {
+      return cause.text;
+    }
   }
   return nullptr;
 }
@@ -325,12 +372,12 @@ int main(int argc, char** argv) {
     std::cerr << families[i].family->name << ": largest errors\n";
     for (std::size_t k = 0; k < 5 && k < order.size(); ++k) {
       const Row& row = *order[k];
-      const char* cause = CauseOf(row.slot);
+      const char* cause = CauseOf(families[i].family->name, row.slot);
       doc << "- `" << kubik::SlotName(row.slot) << "`: " << Units(row.figures[i].units) << " units"
           << (cause ? std::string(": ") + cause : std::string())
           << ". Worst: " << row.figures[i].worst << ".\n";
       std::cerr << "  " << kubik::SlotName(row.slot) << " " << Units(row.figures[i].units)
-                << " units; " << row.figures[i].worst << "\n";
+                << " units" << (cause ? std::string(" (") + cause + ")" : std::string()) << "\n";
     }
     doc << "\n";
   }
