@@ -13,7 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libglm-dev libeigen3-dev libcglm-dev
   libsdl2-dev xvfb xdotool imagemagick x11-utils
-  qemu-user
+  qemu-user ccache
 )
 
 missing_packages() {
@@ -39,6 +39,15 @@ ensure_packages() {
   apt-get update -qq
   # shellcheck disable=SC2086
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+}
+
+# Rebuilds of unchanged sources (a second preset, a fresh clone) come from the
+# compiler cache.
+use_compiler_cache() {
+  if command -v ccache >/dev/null 2>&1; then
+    export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+    export CCACHE_BASEDIR="$PWD"
+  fi
 }
 
 build() {
@@ -100,6 +109,7 @@ run_viewer() {
 
 main() {
   local command="${1:-}"
+  use_compiler_cache
   case "$command" in
     test)
       ensure_packages

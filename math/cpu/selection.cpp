@@ -4,7 +4,6 @@
 #include <mutex>
 #include <string>
 
-#include "math/cpu/installers.h"
 #include "math/diag/diagnostics.h"
 #include "platform/debug/debug_output.h"
 
@@ -26,55 +25,12 @@ std::uint32_t ReadSelectionMode(const SettingsStore& settings) {
   return mode;
 }
 
-void InstallReferenceOnly(OperationTable& table, const ProcessorProbe&) {
-  table.CopyFrom(ReferenceTable());
-}
-
-void InstallX87Family(OperationTable& table, const ProcessorProbe&) {
-  table.CopyFrom(ReferenceTable());
-  InstallX87TunedSet(table);
-}
-
-void InstallSseFamily(OperationTable& table, const ProcessorProbe& processor) {
-  InstallX87Family(table, processor);
-  InstallSseSet(table);
-}
-
-void InstallSse2Family(OperationTable& table, const ProcessorProbe& processor) {
-  InstallX87Family(table, processor);
-  InstallSse2Set(table);
-}
-
-void Install3DNowFamily(OperationTable& table, const ProcessorProbe& processor) {
-  InstallX87Family(table, processor);
-  Install3DNowSets(table, processor);
-}
-
-bool AlwaysRuns(const ProcessorProbe&) {
+// Whether the settings mode lets selection bind `family`.
+bool ModeAllows(std::uint32_t mode, const ImplementationFamily& family) {
+  if (mode == kModeNoSimd) return !family.simd;
+  if (mode == kModeNo3DNow) return family.implementation_set != k3DNowSets;
   return true;
 }
-
-bool RunsSse(const ProcessorProbe& processor) {
-  return processor.OsProcessorFeature(OsFeature::FEATURE_SSE);
-}
-
-bool RunsSse2(const ProcessorProbe& processor) {
-  return (QuerySimdSupport(processor) & kSimdSse2) != 0;
-}
-
-bool Runs3DNow(const ProcessorProbe& processor) {
-  if (!processor.OsProcessorFeature(OsFeature::FEATURE_3DNOW)) return false;
-  const std::uint32_t flags = GetProcessorFeatureFlags(processor);
-  return (flags & kFeatureMmx) && (flags & kFeature3DNow);
-}
-
-constexpr ImplementationFamily kFamilies[] = {
-    {"reference", kNoSimdSet, &AlwaysRuns, &InstallReferenceOnly},
-    {"x87", kNoSimdSet, &AlwaysRuns, &InstallX87Family},
-    {"sse", kSseSet, &RunsSse, &InstallSseFamily},
-    {"sse2", kSse2Set, &RunsSse2, &InstallSse2Family},
-    {"3dnow", k3DNowSets, &Runs3DNow, &Install3DNowFamily},
-};
 
 // The family named by KUBIK_MATH_FAMILY, when it names one that runs here.
 const ImplementationFamily* ForcedFamily(const ProcessorProbe& processor) {
@@ -101,37 +57,46 @@ constinit Selector process_selector;
 
 }  // namespace
 
+const ImplementationFamily& ChooseFamily(const ProcessorProbe& processor,
+                                         const SettingsStore& settings) {
+  const std::uint32_t mode = ReadSelectionMode(settings);
+  const ImplementationFamily* chosen = nullptr;
+  for (const ImplementationFamily& family : ImplementationFamilies()) {
+    if (chosen && family.priority <= chosen->priority) continue;
+    if (ModeAllows(mode, family) && family.can_run(processor)) chosen = &family;
+  }
+  // The reference family always runs and is never a SIMD family.
+  return *chosen;
+}
+
 std::uint32_t Selector::Select(OperationTable& table, const ProcessorProbe& processor,
                                const SettingsStore& settings) {
-  if (implementation_set_ != kSelectionNotRun) return implementation_set_;
-  implementation_set_ = kNoSimdSet;
-  table.CopyFrom(ReferenceTable());
-  InstallX87TunedSet(table);
-
-  const std::uint32_t mode = ReadSelectionMode(settings);
-  if (mode == kModeNoSimd) return implementation_set_;
-  if (mode != kModeNo3DNow && processor.OsProcessorFeature(OsFeature::FEATURE_3DNOW)) {
-    Install3DNowSets(table, processor);
-    implementation_set_ = k3DNowSets;
-  } else if (QuerySimdSupport(processor) & kSimdSse2) {
-    InstallSse2Set(table);
-    implementation_set_ = kSse2Set;
-  } else if (processor.OsProcessorFeature(OsFeature::FEATURE_SSE)) {
-    InstallSseSet(table);
-    implementation_set_ = kSseSet;
-  }
-  return implementation_set_;
+  if (implementation_set() != kSelectionNotRun) return implementation_set();
+  return Bind(table, ChooseFamily(processor, settings), processor);
 }
 
 std::uint32_t Selector::Force(OperationTable& table, const ImplementationFamily& family,
                               const ProcessorProbe& processor) {
-  if (implementation_set_ != kSelectionNotRun) return implementation_set_;
-  implementation_set_ = family.implementation_set;
-  family.install(table, processor);
-  return implementation_set_;
+  if (implementation_set() != kSelectionNotRun) return implementation_set();
+  return Bind(table, family, processor);
 }
 
-std::uint32_t SelectImplementations(std::uint32_t /*request*/) {
+std::uint32_t Selector::Bind(OperationTable& table, const ImplementationFamily& family,
+                             const ProcessorProbe& processor) {
+  OperationTable chosen{};
+  family.install(chosen, processor);
+  table.CopyFrom(chosen);
+  family_.store(&family, std::memory_order_release);
+  implementation_set_.store(family.implementation_set, std::memory_order_release);
+  return family.implementation_set;
+}
+
+void Selector::Reset() {
+  family_.store(nullptr, std::memory_order_release);
+  implementation_set_.store(kSelectionNotRun, std::memory_order_release);
+}
+
+std::uint32_t SelectImplementations() {
   CheckAllocatorConformance();
   std::lock_guard<std::mutex> lock(selection_mutex);
   if (process_selector.implementation_set() != kSelectionNotRun) {
@@ -148,21 +113,14 @@ std::uint32_t ImplementationSet() {
   return process_selector.implementation_set();
 }
 
+const ImplementationFamily* SelectedFamily() {
+  return process_selector.family();
+}
+
 void ResetSelectionForTesting() {
   std::lock_guard<std::mutex> lock(selection_mutex);
-  process_selector = Selector{};
+  process_selector.Reset();
   RestoreStubsForTesting();
-}
-
-std::span<const ImplementationFamily> ImplementationFamilies() {
-  return kFamilies;
-}
-
-const ImplementationFamily* FindImplementationFamily(std::string_view name) {
-  for (const ImplementationFamily& family : kFamilies) {
-    if (name == family.name) return &family;
-  }
-  return nullptr;
 }
 
 }  // namespace kubik

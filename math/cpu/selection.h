@@ -2,24 +2,15 @@
 // best implementation family for a processor, once.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <span>
-#include <string_view>
 
 #include "math/cpu/processor.h"
+#include "math/cpu/registry.h"
 #include "math/dispatch/operation_table.h"
 #include "platform/settings/settings_store.h"
 
 namespace kubik {
-
-// Values of the selector's state word.
-inline constexpr std::uint32_t kSelectionNotRun = 0xFFFF;
-inline constexpr std::uint32_t kNoSimdSet = 0;
-inline constexpr std::uint32_t k3DNowSets = 1;
-inline constexpr std::uint32_t kSse2Set = 2;
-inline constexpr std::uint32_t kSseSet = 3;
-
-struct ImplementationFamily;
 
 // One selector with its own state word: the process has one, tests make
 // their own and feed them simulated processors and settings.
@@ -32,30 +23,37 @@ class Selector {
   // Like Select, but binds the given family whatever the processor and settings.
   std::uint32_t Force(OperationTable& table, const ImplementationFamily& family,
                       const ProcessorProbe& processor);
-  std::uint32_t implementation_set() const { return implementation_set_; }
+  std::uint32_t implementation_set() const {
+    return implementation_set_.load(std::memory_order_acquire);
+  }
+  // The bound family's registry row; null before the first call.
+  const ImplementationFamily* family() const { return family_.load(std::memory_order_acquire); }
+  // Forgets the selection, as if no call had been made.
+  void Reset();
 
  private:
-  std::uint32_t implementation_set_ = kSelectionNotRun;
+  // Fills a private table with the family's functions, then copies it into
+  // `table` slot by slot: a concurrent caller of `table` sees each slot
+  // either as it was or with its final function, never an intermediate one.
+  std::uint32_t Bind(OperationTable& table, const ImplementationFamily& family,
+                     const ProcessorProbe& processor);
+
+  std::atomic<std::uint32_t> implementation_set_{kSelectionNotRun};
+  std::atomic<const ImplementationFamily*> family_{nullptr};
 };
 
-// The process-wide selection: run by every first-call stub (request 1).
-// Concurrent first calls wait for the one selection run.
-std::uint32_t SelectImplementations(std::uint32_t request);
+// The family selection binds for this processor under these settings.
+const ImplementationFamily& ChooseFamily(const ProcessorProbe& processor,
+                                         const SettingsStore& settings);
+
+// The process-wide selection: run by every first-call stub. Concurrent first
+// calls wait for the one selection run.
+std::uint32_t SelectImplementations();
 // The process-wide state word.
 std::uint32_t ImplementationSet();
+// The registry row of the process-wide selection; null before it has run.
+const ImplementationFamily* SelectedFamily();
 // Test support: forgets the process-wide selection and restores the stubs.
 void ResetSelectionForTesting();
-
-// The implementation families, for tests and benchmarks that run all of them.
-struct ImplementationFamily {
-  const char* name;
-  std::uint32_t implementation_set;
-  bool (*can_run)(const ProcessorProbe& processor);
-  // Fills `table` completely: the reference set, the x87-tuned set unless
-  // this is the reference family, then the family's own functions.
-  void (*install)(OperationTable& table, const ProcessorProbe& processor);
-};
-std::span<const ImplementationFamily> ImplementationFamilies();
-const ImplementationFamily* FindImplementationFamily(std::string_view name);
 
 }  // namespace kubik

@@ -26,6 +26,9 @@ using SlotFunction = std::remove_pointer_t<typename SlotTraits<S>::Function>;
 
 // Inside the family namespace: declares the family's function for one slot.
 #define KUBIK_DECLARE_SLOT_FUNCTION(name) ::kubik::SlotFunction<::kubik::Slot::name> name;
+// Inside a class: declares a static member function for one slot.
+#define KUBIK_DECLARE_STATIC_SLOT_FUNCTION(name) \
+  static ::kubik::SlotFunction<::kubik::Slot::name> name;
 
 // Inside the family namespace: `Install(table)` writes the family's function
 // into every slot of `LIST` and leaves every other slot alone, and `kSlots`

@@ -37,7 +37,7 @@ namespace stub {
 
 #define KUBIK_FIRST_CALL_STUB(slot, name, result, params, args)     \
   result name params {                                              \
-    SelectImplementations(1);                                       \
+    SelectImplementations();                                        \
     return process_table.name.load(std::memory_order_acquire) args; \
   }
 KUBIK_DISPATCHED_OPERATIONS(KUBIK_FIRST_CALL_STUB)

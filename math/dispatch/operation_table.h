@@ -8,13 +8,21 @@
 
 namespace kubik {
 
-inline constexpr unsigned kSlotCount = 73;
-
 enum class Slot : unsigned {
 #define KUBIK_SLOT_ENUM(slot, name, result, params, args) name = slot,
   KUBIK_DISPATCHED_OPERATIONS(KUBIK_SLOT_ENUM)
 #undef KUBIK_SLOT_ENUM
 };
+
+// Every slot, in slot order.
+inline constexpr Slot kAllSlots[] = {
+#define KUBIK_SLOT_LISTED(slot, name, result, params, args) Slot::name,
+    KUBIK_DISPATCHED_OPERATIONS(KUBIK_SLOT_LISTED)
+#undef KUBIK_SLOT_LISTED
+};
+inline constexpr unsigned kSlotCount = sizeof kAllSlots / sizeof kAllSlots[0];
+static_assert(static_cast<unsigned>(kAllSlots[kSlotCount - 1]) == kSlotCount - 1,
+              "slots are numbered 0, 1, 2, ... in list order");
 
 template <Slot S>
 struct SlotTraits;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "math/simd/amd/amd_family.h"
+#include "math/simd/amd/family.h"
 #include "math/simd/kernels/kernels.h"
 
 namespace kubik::amd::KUBIK_AMD_FORM {
@@ -159,147 +159,11 @@ KMMATRIX* Inverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
   return out;
 }
 
-float Determinant(const KMMATRIX* m) {
-  PackedScope scope;
-  return Lo(AdjugateOf<false>(m).determinant);
-}
-
 // ---- Builders -------------------------------------------------------------------------
 
 Pair SineCosine(float angle) {
   const kernels::FloatPair sc = kernels::ScalarSineCosine(angle);
   return Make(sc.lo, sc.hi);  // (cos, sin)
-}
-
-KMMATRIX* MultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2) {
-  PackedScope scope;
-  // Both inputs are read whole first, so out may be either.
-  const Rows a = LoadRows(m1);
-  const Columns c = Transposed(m2);
-  KMMATRIX product;
-  for (int i = 0; i < 4; ++i) {
-    Pair lo, hi;
-    ProductRow(a.lo[i], a.hi[i], c, lo, hi);
-    Store(product.m[i], lo);
-    Store(product.m[i] + 2, hi);
-  }
-  const Columns t = Transposed(&product);
-  for (int j = 0; j < 4; ++j) {
-    Store(out->m[j], t.top[j]);
-    Store(out->m[j] + 2, t.bottom[j]);
-  }
-  return out;
-}
-
-KMMATRIX* Transpose(KMMATRIX* out, const KMMATRIX* m) {
-  PackedScope scope;
-  const Columns t = Transposed(m);
-  for (int j = 0; j < 4; ++j) {
-    Store(out->m[j], t.top[j]);
-    Store(out->m[j] + 2, t.bottom[j]);
-  }
-  return out;
-}
-
-KMMATRIX* Translation(KMMATRIX* out, float x, float y, float z) {
-  PackedScope scope;
-  Rows r = Identity();
-  r.lo[3] = Make(x, y);
-  r.hi[3] = Make(z, 1.0f);
-  StoreRows(out, r);
-  return out;
-}
-
-KMMATRIX* Scaling(KMMATRIX* out, float sx, float sy, float sz) {
-  PackedScope scope;
-  Rows r = Identity();
-  r.lo[0] = Make(sx, 0.0f);
-  r.lo[1] = Make(0.0f, sy);
-  r.hi[2] = Make(sz, 0.0f);
-  StoreRows(out, r);
-  return out;
-}
-
-KMMATRIX* RotationX(KMMATRIX* out, float angle) {
-  PackedScope scope;
-  const Pair cs = SineCosine(angle);
-  const float c = Lo(cs), s = Hi(cs);
-  Rows r = Identity();
-  r.lo[1] = Make(0.0f, c);
-  r.hi[1] = Make(s, 0.0f);
-  r.lo[2] = Make(0.0f, -s);
-  r.hi[2] = Make(c, 0.0f);
-  StoreRows(out, r);
-  return out;
-}
-
-KMMATRIX* RotationY(KMMATRIX* out, float angle) {
-  PackedScope scope;
-  const Pair cs = SineCosine(angle);
-  const float c = Lo(cs), s = Hi(cs);
-  Rows r = Identity();
-  r.lo[0] = Make(c, 0.0f);
-  r.hi[0] = Make(-s, 0.0f);
-  r.lo[2] = Make(s, 0.0f);
-  r.hi[2] = Make(c, 0.0f);
-  StoreRows(out, r);
-  return out;
-}
-
-KMMATRIX* RotationZ(KMMATRIX* out, float angle) {
-  PackedScope scope;
-  const Pair cs = SineCosine(angle);
-  Rows r = Identity();
-  r.lo[0] = cs;
-  r.lo[1] = Make(-Hi(cs), Lo(cs));
-  StoreRows(out, r);
-  return out;
-}
-
-// Roll about z, then pitch about x, then yaw about y.
-KMMATRIX* RotationYawPitchRoll(KMMATRIX* out, float yaw, float pitch, float roll) {
-  PackedScope scope;
-  const Pair y = SineCosine(yaw), p = SineCosine(pitch), r = SineCosine(roll);
-  const Pair sin_cos_yaw = Swap(y);  // (sy, cy)
-  const Pair sp = SplatHi(p), cp = SplatLo(p), sr = SplatHi(r), cr = SplatLo(r);
-  const Pair sp_y = Mul(sp, sin_cos_yaw);  // (sp sy, sp cy)
-  const Pair sr_sp_y = Mul(sr, sp_y), cr_sp_y = Mul(cr, sp_y);
-  const Pair cr_y = Mul(cr, y), sr_y = Mul(sr, y);  // (cr cy, cr sy), (sr cy, sr sy)
-  const Pair cp_r = Mul(cp, Swap(r));               // (cp sr, cp cr)
-  Rows m = Identity();
-  m.lo[0] = Make(Lo(cr_y) + Lo(sr_sp_y), Lo(cp_r));
-  m.hi[0] = Make(Hi(sr_sp_y) - Hi(cr_y), 0.0f);
-  m.lo[1] = Make(Lo(cr_sp_y) - Lo(sr_y), Hi(cp_r));
-  m.hi[1] = Make(Hi(sr_y) + Hi(cr_sp_y), 0.0f);
-  const Pair cp_y = Mul(cp, sin_cos_yaw);  // (cp sy, cp cy)
-  m.lo[2] = Make(Lo(cp_y), -Lo(sp));
-  m.hi[2] = Make(Hi(cp_y), 0.0f);
-  StoreRows(out, m);
-  return out;
-}
-
-KMMATRIX* RotationAxis(KMMATRIX* out, const KMVECTOR3* axis, float angle) {
-  PackedScope scope;
-  KMVECTOR3 unit;
-  Vec3Normalize(&unit, axis);
-  const Pair cs = SineCosine(angle);
-  const float c = Lo(cs), s = Hi(cs);
-  const Pair t = Splat(1.0f - c);
-  const Pair xy = Load(&unit.x), zz = Splat(unit.z);
-  const Pair t_xy = Mul(t, Mul(xy, Swap(xy)));  // (t xy, t xy)
-  const Pair t_xz_yz = Mul(t, Mul(xy, zz));     // (t xz, t yz)
-  const Pair t_sq = Mul(t, Mul(xy, xy));        // (t xx, t yy)
-  const Pair s_xy = Mul(Splat(s), xy), s_z = Splat(s * unit.z);
-  const float tzz = Lo(t) * (unit.z * unit.z);
-  Rows m = Identity();
-  m.lo[0] = Make(Lo(t_sq) + c, Lo(Add(t_xy, s_z)));
-  m.hi[0] = Make(Lo(t_xz_yz) - Hi(s_xy), 0.0f);
-  m.lo[1] = Make(Lo(Sub(t_xy, s_z)), Hi(t_sq) + c);
-  m.hi[1] = Make(Hi(t_xz_yz) + Lo(s_xy), 0.0f);
-  m.lo[2] = Make(Lo(t_xz_yz) + Hi(s_xy), Hi(t_xz_yz) - Lo(s_xy));
-  m.hi[2] = Make(tzz + c, 0.0f);
-  StoreRows(out, m);
-  return out;
 }
 
 // The rotation of q as rows; `Extended` forms the off-diagonal pairs with
@@ -346,8 +210,202 @@ KMMATRIX* RotationQuaternion(KMMATRIX* out, const KMQUATERNION* q) {
   return out;
 }
 
-KMMATRIX* AffineTransformation(KMMATRIX* out, float scaling, const KMVECTOR3* rotation_centre,
-                               const KMQUATERNION* rotation, const KMVECTOR3* translation) {
+// ---- Projection ---------------------------------------------------------------------
+
+// world x view x projection of those given; the identity when none is.
+const KMMATRIX* Combine(KMMATRIX* local, const KMMATRIX* projection, const KMMATRIX* view,
+                        const KMMATRIX* world) {
+  const KMMATRIX* combined = nullptr;
+  for (const KMMATRIX* m : {world, view, projection}) {
+    if (m == nullptr) continue;
+    if (combined == nullptr) {
+      combined = m;
+    } else {
+      form::KMMatrixMultiply(local, combined, m);
+      combined = local;
+    }
+  }
+  if (combined == nullptr) {
+    StoreRows(local, Identity());
+    combined = local;
+  }
+  return combined;
+}
+
+// The viewport's integer fields as floats, by the packed conversion.
+void ViewportPairs(const KMVIEWPORT* viewport, Pair& origin, Pair& size) {
+  origin = IntToFloat(MakeBits(viewport->X, viewport->Y));
+  size = IntToFloat(MakeBits(viewport->Width, viewport->Height));
+}
+
+template <bool Extended>
+KMVECTOR3* Unproject(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
+                     const KMMATRIX* projection, const KMMATRIX* view, const KMMATRIX* world) {
+  PackedScope scope;
+  KMMATRIX local;
+  const KMMATRIX* combined = Combine(&local, projection, view, world);
+  const KMMATRIX* inverse = combined;
+  if (projection != nullptr || view != nullptr || world != nullptr) {
+    // A singular combination is used uninverted, as the reference does.
+    if (Inverse<Extended>(&local, nullptr, combined) != nullptr) {
+      inverse = &local;
+    }
+  }
+  if (viewport == nullptr) return form::KMVec3TransformCoord(out, v, inverse);
+  Pair origin, size;
+  ViewportPairs(viewport, origin, size);
+  const Pair inverse_size = LowLanes(Reciprocal(size), Reciprocal(SplatHi(size)));
+  // ((x - X) / W * 2 - 1, -((y - Y) / H * 2 - 1)), (z - MinZ) / (MaxZ - MinZ).
+  const Pair unit = Sub(Mul(Mul(Sub(Load(&v->x), origin), inverse_size), Splat(2.0f)), Splat(1.0f));
+  const Pair depth = Mul(Sub(LoadLow(&v->z), Splat(viewport->MinZ)),
+                         Reciprocal(Splat(viewport->MaxZ - viewport->MinZ)));
+  KMVECTOR3 p;
+  Store(&p.x, Xor(unit, MakeBits(0, kSign)));
+  StoreLow(&p.z, depth);
+  return form::KMVec3TransformCoord(out, &p, inverse);
+}
+
+}  // namespace
+
+float KMMatrixDeterminant(const KMMATRIX* m) {
+  PackedScope scope;
+  return Lo(AdjugateOf<false>(m).determinant);
+}
+
+KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2) {
+  PackedScope scope;
+  // Both inputs are read whole first, so out may be either.
+  const Rows a = LoadRows(m1);
+  const Columns c = Transposed(m2);
+  KMMATRIX product;
+  for (int i = 0; i < 4; ++i) {
+    Pair lo, hi;
+    ProductRow(a.lo[i], a.hi[i], c, lo, hi);
+    Store(product.m[i], lo);
+    Store(product.m[i] + 2, hi);
+  }
+  const Columns t = Transposed(&product);
+  for (int j = 0; j < 4; ++j) {
+    Store(out->m[j], t.top[j]);
+    Store(out->m[j] + 2, t.bottom[j]);
+  }
+  return out;
+}
+
+KMMATRIX* KMMatrixTranspose(KMMATRIX* out, const KMMATRIX* m) {
+  PackedScope scope;
+  const Columns t = Transposed(m);
+  for (int j = 0; j < 4; ++j) {
+    Store(out->m[j], t.top[j]);
+    Store(out->m[j] + 2, t.bottom[j]);
+  }
+  return out;
+}
+
+KMMATRIX* KMMatrixTranslation(KMMATRIX* out, float x, float y, float z) {
+  PackedScope scope;
+  Rows r = Identity();
+  r.lo[3] = Make(x, y);
+  r.hi[3] = Make(z, 1.0f);
+  StoreRows(out, r);
+  return out;
+}
+
+KMMATRIX* KMMatrixScaling(KMMATRIX* out, float sx, float sy, float sz) {
+  PackedScope scope;
+  Rows r = Identity();
+  r.lo[0] = Make(sx, 0.0f);
+  r.lo[1] = Make(0.0f, sy);
+  r.hi[2] = Make(sz, 0.0f);
+  StoreRows(out, r);
+  return out;
+}
+
+KMMATRIX* KMMatrixRotationX(KMMATRIX* out, float angle) {
+  PackedScope scope;
+  const Pair cs = SineCosine(angle);
+  const float c = Lo(cs), s = Hi(cs);
+  Rows r = Identity();
+  r.lo[1] = Make(0.0f, c);
+  r.hi[1] = Make(s, 0.0f);
+  r.lo[2] = Make(0.0f, -s);
+  r.hi[2] = Make(c, 0.0f);
+  StoreRows(out, r);
+  return out;
+}
+
+KMMATRIX* KMMatrixRotationY(KMMATRIX* out, float angle) {
+  PackedScope scope;
+  const Pair cs = SineCosine(angle);
+  const float c = Lo(cs), s = Hi(cs);
+  Rows r = Identity();
+  r.lo[0] = Make(c, 0.0f);
+  r.hi[0] = Make(-s, 0.0f);
+  r.lo[2] = Make(s, 0.0f);
+  r.hi[2] = Make(c, 0.0f);
+  StoreRows(out, r);
+  return out;
+}
+
+KMMATRIX* KMMatrixRotationZ(KMMATRIX* out, float angle) {
+  PackedScope scope;
+  const Pair cs = SineCosine(angle);
+  Rows r = Identity();
+  r.lo[0] = cs;
+  r.lo[1] = Make(-Hi(cs), Lo(cs));
+  StoreRows(out, r);
+  return out;
+}
+
+// Roll about z, then pitch about x, then yaw about y.
+KMMATRIX* KMMatrixRotationYawPitchRoll(KMMATRIX* out, float yaw, float pitch, float roll) {
+  PackedScope scope;
+  const Pair y = SineCosine(yaw), p = SineCosine(pitch), r = SineCosine(roll);
+  const Pair sin_cos_yaw = Swap(y);  // (sy, cy)
+  const Pair sp = SplatHi(p), cp = SplatLo(p), sr = SplatHi(r), cr = SplatLo(r);
+  const Pair sp_y = Mul(sp, sin_cos_yaw);  // (sp sy, sp cy)
+  const Pair sr_sp_y = Mul(sr, sp_y), cr_sp_y = Mul(cr, sp_y);
+  const Pair cr_y = Mul(cr, y), sr_y = Mul(sr, y);  // (cr cy, cr sy), (sr cy, sr sy)
+  const Pair cp_r = Mul(cp, Swap(r));               // (cp sr, cp cr)
+  Rows m = Identity();
+  m.lo[0] = Make(Lo(cr_y) + Lo(sr_sp_y), Lo(cp_r));
+  m.hi[0] = Make(Hi(sr_sp_y) - Hi(cr_y), 0.0f);
+  m.lo[1] = Make(Lo(cr_sp_y) - Lo(sr_y), Hi(cp_r));
+  m.hi[1] = Make(Hi(sr_y) + Hi(cr_sp_y), 0.0f);
+  const Pair cp_y = Mul(cp, sin_cos_yaw);  // (cp sy, cp cy)
+  m.lo[2] = Make(Lo(cp_y), -Lo(sp));
+  m.hi[2] = Make(Hi(cp_y), 0.0f);
+  StoreRows(out, m);
+  return out;
+}
+
+KMMATRIX* KMMatrixRotationAxis(KMMATRIX* out, const KMVECTOR3* axis, float angle) {
+  PackedScope scope;
+  KMVECTOR3 unit;
+  form::KMVec3Normalize(&unit, axis);
+  const Pair cs = SineCosine(angle);
+  const float c = Lo(cs), s = Hi(cs);
+  const Pair t = Splat(1.0f - c);
+  const Pair xy = Load(&unit.x), zz = Splat(unit.z);
+  const Pair t_xy = Mul(t, Mul(xy, Swap(xy)));  // (t xy, t xy)
+  const Pair t_xz_yz = Mul(t, Mul(xy, zz));     // (t xz, t yz)
+  const Pair t_sq = Mul(t, Mul(xy, xy));        // (t xx, t yy)
+  const Pair s_xy = Mul(Splat(s), xy), s_z = Splat(s * unit.z);
+  const float tzz = Lo(t) * (unit.z * unit.z);
+  Rows m = Identity();
+  m.lo[0] = Make(Lo(t_sq) + c, Lo(Add(t_xy, s_z)));
+  m.hi[0] = Make(Lo(t_xz_yz) - Hi(s_xy), 0.0f);
+  m.lo[1] = Make(Lo(Sub(t_xy, s_z)), Hi(t_sq) + c);
+  m.hi[1] = Make(Hi(t_xz_yz) + Lo(s_xy), 0.0f);
+  m.lo[2] = Make(Lo(t_xz_yz) + Hi(s_xy), Hi(t_xz_yz) - Lo(s_xy));
+  m.hi[2] = Make(tzz + c, 0.0f);
+  StoreRows(out, m);
+  return out;
+}
+
+KMMATRIX* KMMatrixAffineTransformation(KMMATRIX* out, float scaling,
+                                       const KMVECTOR3* rotation_centre,
+                                       const KMQUATERNION* rotation, const KMVECTOR3* translation) {
   PackedScope scope;
   Rows m = Identity();
   const Pair s = Splat(scaling);
@@ -381,11 +439,11 @@ KMMATRIX* AffineTransformation(KMMATRIX* out, float scaling, const KMVECTOR3* ro
   return out;
 }
 
-// Shadow and reflection work on the normalised plane.
-KMMATRIX* Shadow(KMMATRIX* out, const KMVECTOR4* light, const KMPLANE* plane) {
+// KMMatrixShadow and reflection work on the normalised plane.
+KMMATRIX* KMMatrixShadow(KMMATRIX* out, const KMVECTOR4* light, const KMPLANE* plane) {
   PackedScope scope;
   KMPLANE p;
-  PlaneNormalize(&p, plane);
+  form::KMPlaneNormalize(&p, plane);
   const Pair l_lo = Load(&light->x), l_hi = Load(&light->z);
   const Pair d = HorizontalAdd(Add(Mul(Load(&p.a), l_lo), Mul(Load(&p.c), l_hi)));
   const float pv[4] = {p.a, p.b, p.c, p.d};
@@ -404,10 +462,10 @@ KMMATRIX* Shadow(KMMATRIX* out, const KMVECTOR4* light, const KMPLANE* plane) {
   return out;
 }
 
-KMMATRIX* Reflect(KMMATRIX* out, const KMPLANE* plane) {
+KMMATRIX* KMMatrixReflect(KMMATRIX* out, const KMPLANE* plane) {
   PackedScope scope;
   KMPLANE p;
-  PlaneNormalize(&p, plane);
+  form::KMPlaneNormalize(&p, plane);
   const Pair n_lo = Mul(Splat(-2.0f), Load(&p.a));     // (-2a, -2b)
   const Pair n_hi = Mul(Splat(-2.0f), LoadLow(&p.c));  // (-2c, -0)
   const Pair first_lane = MakeBits(~0u, 0);
@@ -422,39 +480,11 @@ KMMATRIX* Reflect(KMMATRIX* out, const KMPLANE* plane) {
   return out;
 }
 
-// ---- Projection ---------------------------------------------------------------------
-
-// world x view x projection of those given; the identity when none is.
-const KMMATRIX* Combine(KMMATRIX* local, const KMMATRIX* projection, const KMMATRIX* view,
-                        const KMMATRIX* world) {
-  const KMMATRIX* combined = nullptr;
-  for (const KMMATRIX* m : {world, view, projection}) {
-    if (m == nullptr) continue;
-    if (combined == nullptr) {
-      combined = m;
-    } else {
-      MatrixMultiply(local, combined, m);
-      combined = local;
-    }
-  }
-  if (combined == nullptr) {
-    StoreRows(local, Identity());
-    combined = local;
-  }
-  return combined;
-}
-
-// The viewport's integer fields as floats, by the packed conversion.
-void ViewportPairs(const KMVIEWPORT* viewport, Pair& origin, Pair& size) {
-  origin = IntToFloat(MakeBits(viewport->X, viewport->Y));
-  size = IntToFloat(MakeBits(viewport->Width, viewport->Height));
-}
-
-KMVECTOR3* Project(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
-                   const KMMATRIX* projection, const KMMATRIX* view, const KMMATRIX* world) {
+KMVECTOR3* KMVec3Project(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
+                         const KMMATRIX* projection, const KMMATRIX* view, const KMMATRIX* world) {
   PackedScope scope;
   KMMATRIX local;
-  Vec3TransformCoord(out, v, Combine(&local, projection, view, world));
+  form::KMVec3TransformCoord(out, v, Combine(&local, projection, view, world));
   if (viewport != nullptr) {
     Pair origin, size;
     ViewportPairs(viewport, origin, size);
@@ -467,36 +497,35 @@ KMVECTOR3* Project(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewpor
   return out;
 }
 
-template <bool Extended>
-KMVECTOR3* Unproject(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
-                     const KMMATRIX* projection, const KMMATRIX* view, const KMMATRIX* world) {
-  PackedScope scope;
-  KMMATRIX local;
-  const KMMATRIX* combined = Combine(&local, projection, view, world);
-  const KMMATRIX* inverse = combined;
-  if (projection != nullptr || view != nullptr || world != nullptr) {
-    // A singular combination is used uninverted, as the reference does.
-    if (Inverse<Extended>(&local, nullptr, combined) != nullptr) {
-      inverse = &local;
-    }
-  }
-  if (viewport == nullptr) return Vec3TransformCoord(out, v, inverse);
-  Pair origin, size;
-  ViewportPairs(viewport, origin, size);
-  const Pair inverse_size = LowLanes(Reciprocal(size), Reciprocal(SplatHi(size)));
-  // ((x - X) / W * 2 - 1, -((y - Y) / H * 2 - 1)), (z - MinZ) / (MaxZ - MinZ).
-  const Pair unit = Sub(Mul(Mul(Sub(Load(&v->x), origin), inverse_size), Splat(2.0f)), Splat(1.0f));
-  const Pair depth = Mul(Sub(LoadLow(&v->z), Splat(viewport->MinZ)),
-                         Reciprocal(Splat(viewport->MaxZ - viewport->MinZ)));
-  KMVECTOR3 p;
-  Store(&p.x, Xor(unit, MakeBits(0, kSign)));
-  StoreLow(&p.z, depth);
-  return Vec3TransformCoord(out, &p, inverse);
+KMVECTOR3* KMVec3Unproject(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
+                           const KMMATRIX* projection, const KMMATRIX* view,
+                           const KMMATRIX* world) {
+  return Unproject<false>(out, v, viewport, projection, view, world);
 }
 
-}  // namespace
+KMMATRIX* KMMatrixRotationQuaternion(KMMATRIX* out, const KMQUATERNION* q) {
+  return RotationQuaternion<false>(out, q);
+}
 
-KMMATRIX* MatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2) {
+namespace extended {
+
+KMVECTOR3* KMVec3Unproject(KMVECTOR3* out, const KMVECTOR3* v, const KMVIEWPORT* viewport,
+                           const KMMATRIX* projection, const KMMATRIX* view,
+                           const KMMATRIX* world) {
+  return Unproject<true>(out, v, viewport, projection, view, world);
+}
+
+KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
+  return Inverse<true>(out, determinant, m);
+}
+
+KMMATRIX* KMMatrixRotationQuaternion(KMMATRIX* out, const KMQUATERNION* q) {
+  return RotationQuaternion<true>(out, q);
+}
+
+}  // namespace extended
+
+KMMATRIX* KMMatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2) {
   PackedScope scope;
   // m2 is copied whole, and row i of m1 is read just before row i of out
   // is written: out may be m1, m2 or both.
@@ -510,39 +539,8 @@ KMMATRIX* MatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2) 
   return out;
 }
 
-KMMATRIX* MatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
+KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
   return Inverse<false>(out, determinant, m);
-}
-
-KMMATRIX* ExtMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
-  return Inverse<true>(out, determinant, m);
-}
-
-void InstallMatrixSlots(OperationTable& table) {
-  table.Set<Slot::KMMatrixMultiply>(&MatrixMultiply);
-  table.Set<Slot::KMMatrixMultiplyTranspose>(&MultiplyTranspose);
-  table.Set<Slot::KMMatrixDeterminant>(&Determinant);
-  table.Set<Slot::KMVec3Project>(&Project);
-  table.Set<Slot::KMVec3Unproject>(&Unproject<false>);
-  table.Set<Slot::KMMatrixInverse>(&MatrixInverse);
-  table.Set<Slot::KMMatrixTranslation>(&Translation);
-  table.Set<Slot::KMMatrixShadow>(&Shadow);
-  table.Set<Slot::KMMatrixReflect>(&Reflect);
-  table.Set<Slot::KMMatrixRotationX>(&RotationX);
-  table.Set<Slot::KMMatrixRotationY>(&RotationY);
-  table.Set<Slot::KMMatrixRotationZ>(&RotationZ);
-  table.Set<Slot::KMMatrixScaling>(&Scaling);
-  table.Set<Slot::KMMatrixTranspose>(&Transpose);
-  table.Set<Slot::KMMatrixRotationQuaternion>(&RotationQuaternion<false>);
-  table.Set<Slot::KMMatrixRotationYawPitchRoll>(&RotationYawPitchRoll);
-  table.Set<Slot::KMMatrixAffineTransformation>(&AffineTransformation);
-  table.Set<Slot::KMMatrixRotationAxis>(&RotationAxis);
-}
-
-void InstallExtendedMatrixSlots(OperationTable& table) {
-  table.Set<Slot::KMVec3Unproject>(&Unproject<true>);
-  table.Set<Slot::KMMatrixInverse>(&ExtMatrixInverse);
-  table.Set<Slot::KMMatrixRotationQuaternion>(&RotationQuaternion<true>);
 }
 
 }  // namespace kubik::amd::KUBIK_AMD_FORM

@@ -2,7 +2,7 @@
 // pairs, (x, y) and (z, w). Every input is read before the first store.
 #include <bit>
 
-#include "math/simd/amd/amd_family.h"
+#include "math/simd/amd/family.h"
 #include "math/simd/kernels/kernels.h"
 
 namespace kubik::amd::KUBIK_AMD_FORM {
@@ -45,29 +45,6 @@ Pair SineCosine(float angle) {
 
 bool NearZero(float x) {
   return x >= -kEpsilon && x <= kEpsilon;
-}
-
-KMQUATERNION* Inverse(KMQUATERNION* out, const KMQUATERNION* q) {
-  PackedScope scope;
-  const Quad v = LoadQ(q);
-  const Pair length_sq = Dot(v, v);
-  // The guard is the smallest normal float; there is no unit shortcut.
-  const Pair keep = Greater(length_sq, MakeBits(0x00800000u, 0x00800000u));
-  const Pair k = Reciprocal(length_sq);
-  const Quad conjugate{Xor(v.lo, MakeBits(kSign, kSign)), Xor(v.hi, MakeBits(kSign, 0))};
-  StoreQ(out, {And(Mul(conjugate.lo, k), keep), And(Mul(conjugate.hi, k), keep)});
-  return out;
-}
-
-void ToAxisAngle(const KMQUATERNION* q, KMVECTOR3* axis, float* angle) {
-  PackedScope scope;
-  const float w = q->w;
-  if (axis != nullptr) {
-    const Pair xy = Load(&q->x), z = LoadLow(&q->z);
-    Store(&axis->x, xy);
-    StoreLow(&axis->z, z);
-  }
-  if (angle != nullptr) *angle = 2.0f * kernels::ScalarArcCosine(w);
 }
 
 // Pairs (a - b, a + b), by the cross-lane subtract-add when Extended.
@@ -153,7 +130,59 @@ KMQUATERNION* RotationMatrix(KMQUATERNION* out, const KMMATRIX* m) {
   return out;
 }
 
-KMQUATERNION* RotationYawPitchRoll(KMQUATERNION* out, float yaw, float pitch, float roll) {
+// q * Exp(-(Ln(q^-1 * prev) + Ln(q^-1 * next)) / 4).
+KMQUATERNION ControlPoint(const KMQUATERNION& prev, const KMQUATERNION& q,
+                          const KMQUATERNION& next) {
+  KMQUATERNION inverse, to_prev, to_next, ln_prev, ln_next, sum, e, result;
+  form::KMQuaternionInverse(&inverse, &q);
+  form::KMQuaternionMultiply(&to_prev, &inverse, &prev);
+  form::KMQuaternionMultiply(&to_next, &inverse, &next);
+  form::KMQuaternionLn(&ln_prev, &to_prev);
+  form::KMQuaternionLn(&ln_next, &to_next);
+  const Quad a = LoadQ(&ln_prev), b = LoadQ(&ln_next);
+  const Pair quarter = Splat(-0.25f);
+  StoreQ(&sum, {Mul(quarter, Add(a.lo, b.lo)), Mul(quarter, Add(a.hi, b.hi))});
+  form::KMQuaternionExp(&e, &sum);
+  form::KMQuaternionMultiply(&result, &q, &e);
+  return result;
+}
+
+// Puts `q` on the hemisphere of `from` (a tie keeps the sign).
+void OntoHemisphereOf(const KMQUATERNION& from, KMQUATERNION& q) {
+  const Quad a = LoadQ(&from), b = LoadQ(&q);
+  const Quad minus{Sub(a.lo, b.lo), Sub(a.hi, b.hi)}, plus{Add(a.lo, b.lo), Add(a.hi, b.hi)};
+  if (Lo(Dot(minus, minus)) > Lo(Dot(plus, plus))) {
+    StoreQ(&q, {Negate(b.lo), Negate(b.hi)});
+  }
+}
+
+}  // namespace
+
+KMQUATERNION* KMQuaternionInverse(KMQUATERNION* out, const KMQUATERNION* q) {
+  PackedScope scope;
+  const Quad v = LoadQ(q);
+  const Pair length_sq = Dot(v, v);
+  // The guard is the smallest normal float; there is no unit shortcut.
+  const Pair keep = Greater(length_sq, MakeBits(0x00800000u, 0x00800000u));
+  const Pair k = Reciprocal(length_sq);
+  const Quad conjugate{Xor(v.lo, MakeBits(kSign, kSign)), Xor(v.hi, MakeBits(kSign, 0))};
+  StoreQ(out, {And(Mul(conjugate.lo, k), keep), And(Mul(conjugate.hi, k), keep)});
+  return out;
+}
+
+void KMQuaternionToAxisAngle(const KMQUATERNION* q, KMVECTOR3* axis, float* angle) {
+  PackedScope scope;
+  const float w = q->w;
+  if (axis != nullptr) {
+    const Pair xy = Load(&q->x), z = LoadLow(&q->z);
+    Store(&axis->x, xy);
+    StoreLow(&axis->z, z);
+  }
+  if (angle != nullptr) *angle = 2.0f * kernels::ScalarArcCosine(w);
+}
+
+KMQUATERNION* KMQuaternionRotationYawPitchRoll(KMQUATERNION* out, float yaw, float pitch,
+                                               float roll) {
   PackedScope scope;
   const Pair y = SineCosine(yaw * 0.5f), p = SineCosine(pitch * 0.5f);
   const Pair r = SineCosine(roll * 0.5f);
@@ -167,17 +196,17 @@ KMQUATERNION* RotationYawPitchRoll(KMQUATERNION* out, float yaw, float pitch, fl
   return out;
 }
 
-KMQUATERNION* RotationAxis(KMQUATERNION* out, const KMVECTOR3* axis, float angle) {
+KMQUATERNION* KMQuaternionRotationAxis(KMQUATERNION* out, const KMVECTOR3* axis, float angle) {
   PackedScope scope;
   KMVECTOR3 unit;
-  Vec3Normalize(&unit, axis);
+  form::KMVec3Normalize(&unit, axis);
   const Pair cs = SineCosine(angle * 0.5f);
   const Pair s = SplatHi(cs);
   StoreQ(out, {Mul(Load(&unit.x), s), LowLanes(Mul(LoadLow(&unit.z), s), cs)});
   return out;
 }
 
-KMQUATERNION* Ln(KMQUATERNION* out, const KMQUATERNION* q) {
+KMQUATERNION* KMQuaternionLn(KMQUATERNION* out, const KMQUATERNION* q) {
   PackedScope scope;
   const Quad v = LoadQ(q);
   const float theta = kernels::ScalarArcCosine(Hi(v.hi));
@@ -189,7 +218,7 @@ KMQUATERNION* Ln(KMQUATERNION* out, const KMQUATERNION* q) {
   return out;
 }
 
-KMQUATERNION* Exp(KMQUATERNION* out, const KMQUATERNION* q) {
+KMQUATERNION* KMQuaternionExp(KMQUATERNION* out, const KMQUATERNION* q) {
   PackedScope scope;
   const Quad v = LoadQ(q);
   const Pair z0 = And(v.hi, MakeBits(~0u, 0));
@@ -204,56 +233,31 @@ KMQUATERNION* Exp(KMQUATERNION* out, const KMQUATERNION* q) {
   return out;
 }
 
-KMQUATERNION* BaryCentric(KMQUATERNION* out, const KMQUATERNION* q1, const KMQUATERNION* q2,
-                          const KMQUATERNION* q3, float f, float g) {
+KMQUATERNION* KMQuaternionBaryCentric(KMQUATERNION* out, const KMQUATERNION* q1,
+                                      const KMQUATERNION* q2, const KMQUATERNION* q3, float f,
+                                      float g) {
   PackedScope scope;
   // No test of s: f + g = 0 gives values callers must not rely on.
   const Pair s = Add(Splat(f), Splat(g));
   KMQUATERNION p, r;
-  QuaternionSlerp(&p, q1, q2, Lo(s));
-  QuaternionSlerp(&r, q1, q3, Lo(s));
-  return QuaternionSlerp(out, &p, &r, Lo(Mul(Splat(g), Reciprocal(s))));
+  form::KMQuaternionSlerp(&p, q1, q2, Lo(s));
+  form::KMQuaternionSlerp(&r, q1, q3, Lo(s));
+  return form::KMQuaternionSlerp(out, &p, &r, Lo(Mul(Splat(g), Reciprocal(s))));
 }
 
-KMQUATERNION* Squad(KMQUATERNION* out, const KMQUATERNION* q1, const KMQUATERNION* a,
-                    const KMQUATERNION* b, const KMQUATERNION* c, float t) {
+KMQUATERNION* KMQuaternionSquad(KMQUATERNION* out, const KMQUATERNION* q1, const KMQUATERNION* a,
+                                const KMQUATERNION* b, const KMQUATERNION* c, float t) {
   PackedScope scope;
   KMQUATERNION outer, inner;
-  QuaternionSlerp(&outer, q1, c, t);
-  QuaternionSlerp(&inner, a, b, t);
+  form::KMQuaternionSlerp(&outer, q1, c, t);
+  form::KMQuaternionSlerp(&inner, a, b, t);
   const Pair u = Mul(Mul(Sub(Splat(1.0f), Splat(t)), Splat(t)), Splat(2.0f));
-  return QuaternionSlerp(out, &outer, &inner, Lo(u));
+  return form::KMQuaternionSlerp(out, &outer, &inner, Lo(u));
 }
 
-// q * Exp(-(Ln(q^-1 * prev) + Ln(q^-1 * next)) / 4).
-KMQUATERNION ControlPoint(const KMQUATERNION& prev, const KMQUATERNION& q,
-                          const KMQUATERNION& next) {
-  KMQUATERNION inverse, to_prev, to_next, ln_prev, ln_next, sum, e, result;
-  Inverse(&inverse, &q);
-  QuaternionMultiply(&to_prev, &inverse, &prev);
-  QuaternionMultiply(&to_next, &inverse, &next);
-  Ln(&ln_prev, &to_prev);
-  Ln(&ln_next, &to_next);
-  const Quad a = LoadQ(&ln_prev), b = LoadQ(&ln_next);
-  const Pair quarter = Splat(-0.25f);
-  StoreQ(&sum, {Mul(quarter, Add(a.lo, b.lo)), Mul(quarter, Add(a.hi, b.hi))});
-  Exp(&e, &sum);
-  QuaternionMultiply(&result, &q, &e);
-  return result;
-}
-
-// Puts `q` on the hemisphere of `from` (a tie keeps the sign).
-void OntoHemisphereOf(const KMQUATERNION& from, KMQUATERNION& q) {
-  const Quad a = LoadQ(&from), b = LoadQ(&q);
-  const Quad minus{Sub(a.lo, b.lo), Sub(a.hi, b.hi)}, plus{Add(a.lo, b.lo), Add(a.hi, b.hi)};
-  if (Lo(Dot(minus, minus)) > Lo(Dot(plus, plus))) {
-    StoreQ(&q, {Negate(b.lo), Negate(b.hi)});
-  }
-}
-
-void SquadSetup(KMQUATERNION* a_out, KMQUATERNION* b_out, KMQUATERNION* c_out,
-                const KMQUATERNION* q0, const KMQUATERNION* q1, const KMQUATERNION* q2,
-                const KMQUATERNION* q3) {
+void KMQuaternionSquadSetup(KMQUATERNION* a_out, KMQUATERNION* b_out, KMQUATERNION* c_out,
+                            const KMQUATERNION* q0, const KMQUATERNION* q1, const KMQUATERNION* q2,
+                            const KMQUATERNION* q3) {
   PackedScope scope;
   // Copies first: the outputs may be any of the inputs.
   KMQUATERNION p0 = *q0, p1 = *q1, p2 = *q2, p3 = *q3;
@@ -265,10 +269,20 @@ void SquadSetup(KMQUATERNION* a_out, KMQUATERNION* b_out, KMQUATERNION* c_out,
   *c_out = p2;
 }
 
-}  // namespace
+KMQUATERNION* KMQuaternionRotationMatrix(KMQUATERNION* out, const KMMATRIX* m) {
+  return RotationMatrix<false>(out, m);
+}
 
-KMQUATERNION* QuaternionMultiply(KMQUATERNION* out, const KMQUATERNION* q1,
-                                 const KMQUATERNION* q2) {
+namespace extended {
+
+KMQUATERNION* KMQuaternionRotationMatrix(KMQUATERNION* out, const KMMATRIX* m) {
+  return RotationMatrix<true>(out, m);
+}
+
+}  // namespace extended
+
+KMQUATERNION* KMQuaternionMultiply(KMQUATERNION* out, const KMQUATERNION* q1,
+                                   const KMQUATERNION* q2) {
   PackedScope scope;
   // q1 first, then q2: the Hamilton product q2 q1.
   const Quad a = LoadQ(q1), b = LoadQ(q2);
@@ -289,8 +303,8 @@ KMQUATERNION* QuaternionMultiply(KMQUATERNION* out, const KMQUATERNION* q1,
   return out;
 }
 
-KMQUATERNION* QuaternionSlerp(KMQUATERNION* out, const KMQUATERNION* q1, const KMQUATERNION* q2,
-                              float t) {
+KMQUATERNION* KMQuaternionSlerp(KMQUATERNION* out, const KMQUATERNION* q1, const KMQUATERNION* q2,
+                                float t) {
   PackedScope scope;
   const Quad a = LoadQ(q1), b = LoadQ(q2);
   Pair c = Dot(a, b);
@@ -308,37 +322,6 @@ KMQUATERNION* QuaternionSlerp(KMQUATERNION* out, const KMQUATERNION* q1, const K
   weights = Xor(weights, LowLanes(Make(0.0f, 0.0f), sign));
   StoreQ(out, Weighted(weights, a, b));
   return out;
-}
-
-void InstallQuaternionSlots(OperationTable& table) {
-  table.Set<Slot::KMQuaternionMultiply>(&QuaternionMultiply);
-  table.Set<Slot::KMQuaternionNormalize>(&QuaternionNormalize);
-  table.Set<Slot::KMQuaternionToAxisAngle>(&ToAxisAngle);
-  table.Set<Slot::KMQuaternionRotationMatrix>(&RotationMatrix<false>);
-  table.Set<Slot::KMQuaternionRotationYawPitchRoll>(&RotationYawPitchRoll);
-  table.Set<Slot::KMQuaternionRotationAxis>(&RotationAxis);
-  table.Set<Slot::KMQuaternionSlerp>(&QuaternionSlerp);
-  table.Set<Slot::KMQuaternionBaryCentric>(&BaryCentric);
-  table.Set<Slot::KMQuaternionSquad>(&Squad);
-  table.Set<Slot::KMQuaternionInverse>(&Inverse);
-  table.Set<Slot::KMQuaternionSquadSetup>(&SquadSetup);
-  table.Set<Slot::KMQuaternionLn>(&Ln);
-  table.Set<Slot::KMQuaternionExp>(&Exp);
-}
-
-void InstallExtendedQuaternionSlots(OperationTable& table) {
-  table.Set<Slot::KMQuaternionRotationMatrix>(&RotationMatrix<true>);
-}
-
-void InstallBaseSet(OperationTable& table) {
-  InstallVectorSlots(table);
-  InstallMatrixSlots(table);
-  InstallQuaternionSlots(table);
-}
-
-void InstallExtendedSet(OperationTable& table) {
-  InstallExtendedMatrixSlots(table);
-  InstallExtendedQuaternionSlots(table);
 }
 
 }  // namespace kubik::amd::KUBIK_AMD_FORM

@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "math/simd/amd/amd_family.h"
+#include "math/simd/amd/family.h"
 
-namespace kubik::amd {
+namespace kubik::amd::sse_arrays {
 namespace {
 
 std::int32_t SignedCount(std::uint32_t n) {
@@ -154,50 +154,46 @@ Out* TransformBlocks(Out* out, std::uint32_t out_stride, const In* v, std::uint3
   return out;
 }
 
-KMVECTOR4* Vec2TransformArray(KMVECTOR4* out, std::uint32_t out_stride, const KMVECTOR2* v,
-                              std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
+}  // namespace
+
+KMVECTOR4* KMVec2TransformArray(KMVECTOR4* out, std::uint32_t out_stride, const KMVECTOR2* v,
+                                std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
   return TransformBlocks<2, Form::kPoint>(out, out_stride, v, v_stride, m, n);
 }
-KMVECTOR2* Vec2TransformCoordArray(KMVECTOR2* out, std::uint32_t out_stride, const KMVECTOR2* v,
-                                   std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
+
+KMVECTOR2* KMVec2TransformCoordArray(KMVECTOR2* out, std::uint32_t out_stride, const KMVECTOR2* v,
+                                     std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
   return TransformBlocks<2, Form::kCoord>(out, out_stride, v, v_stride, m, n);
 }
-KMVECTOR2* Vec2TransformNormalArray(KMVECTOR2* out, std::uint32_t out_stride, const KMVECTOR2* v,
-                                    std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
+
+KMVECTOR2* KMVec2TransformNormalArray(KMVECTOR2* out, std::uint32_t out_stride, const KMVECTOR2* v,
+                                      std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
   return TransformBlocks<2, Form::kNormal>(out, out_stride, v, v_stride, m, n);
 }
-KMVECTOR4* Vec3TransformArray(KMVECTOR4* out, std::uint32_t out_stride, const KMVECTOR3* v,
-                              std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
+
+KMVECTOR4* KMVec3TransformArray(KMVECTOR4* out, std::uint32_t out_stride, const KMVECTOR3* v,
+                                std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
   return TransformRows<3>(out, out_stride, v, v_stride, m, n);
 }
-KMVECTOR3* Vec3TransformCoordArray(KMVECTOR3* out, std::uint32_t out_stride, const KMVECTOR3* v,
-                                   std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
+
+KMVECTOR3* KMVec3TransformCoordArray(KMVECTOR3* out, std::uint32_t out_stride, const KMVECTOR3* v,
+                                     std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
   return TransformBlocks<3, Form::kCoord>(out, out_stride, v, v_stride, m, n);
 }
-KMVECTOR3* Vec3TransformNormalArray(KMVECTOR3* out, std::uint32_t out_stride, const KMVECTOR3* v,
-                                    std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
+
+KMVECTOR3* KMVec3TransformNormalArray(KMVECTOR3* out, std::uint32_t out_stride, const KMVECTOR3* v,
+                                      std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
   return TransformBlocks<3, Form::kNormal>(out, out_stride, v, v_stride, m, n);
 }
-KMVECTOR4* Vec4TransformArray(KMVECTOR4* out, std::uint32_t out_stride, const KMVECTOR4* v,
-                              std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
+
+KMVECTOR4* KMVec4TransformArray(KMVECTOR4* out, std::uint32_t out_stride, const KMVECTOR4* v,
+                                std::uint32_t v_stride, const KMMATRIX* m, std::uint32_t n) {
   return TransformRows<4>(out, out_stride, v, v_stride, m, n);
 }
-KMPLANE* PlaneTransformArray(KMPLANE* out, std::uint32_t out_stride, const KMPLANE* plane,
-                             std::uint32_t plane_stride, const KMMATRIX* m, std::uint32_t n) {
+
+KMPLANE* KMPlaneTransformArray(KMPLANE* out, std::uint32_t out_stride, const KMPLANE* plane,
+                               std::uint32_t plane_stride, const KMMATRIX* m, std::uint32_t n) {
   return TransformRows<4>(out, out_stride, plane, plane_stride, m, n);
 }
 
-}  // namespace
-
-void InstallSseArraySet(OperationTable& table) {
-  table.Set<Slot::KMVec2TransformArray>(&Vec2TransformArray);
-  table.Set<Slot::KMVec2TransformCoordArray>(&Vec2TransformCoordArray);
-  table.Set<Slot::KMVec2TransformNormalArray>(&Vec2TransformNormalArray);
-  table.Set<Slot::KMVec3TransformArray>(&Vec3TransformArray);
-  table.Set<Slot::KMVec3TransformCoordArray>(&Vec3TransformCoordArray);
-  table.Set<Slot::KMVec3TransformNormalArray>(&Vec3TransformNormalArray);
-  table.Set<Slot::KMVec4TransformArray>(&Vec4TransformArray);
-  table.Set<Slot::KMPlaneTransformArray>(&PlaneTransformArray);
-}
-
-}  // namespace kubik::amd
+}  // namespace kubik::amd::sse_arrays

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "math/reference/reference.h"
-#include "math/simd/amd/amd_family.h"
+#include "math/simd/amd/family.h"
 
 namespace kubik::amd::KUBIK_AMD_FORM {
 namespace {
@@ -240,29 +240,39 @@ void InBlocksOfFour(std::uint32_t n, Four four) {
 
 // ---- The slots ---------------------------------------------------------------------
 
-KMVECTOR4* Vec2Transform(KMVECTOR4* out, const KMVECTOR2* v, const KMMATRIX* m) {
+// ---- Planes ------------------------------------------------------------------------
+
+}  // namespace
+
+KMVECTOR4* KMVec2Transform(KMVECTOR4* out, const KMVECTOR2* v, const KMMATRIX* m) {
   return Transform<2>(out, v, m);
 }
-KMVECTOR4* Vec3Transform(KMVECTOR4* out, const KMVECTOR3* v, const KMMATRIX* m) {
+
+KMVECTOR4* KMVec3Transform(KMVECTOR4* out, const KMVECTOR3* v, const KMMATRIX* m) {
   return Transform<3>(out, v, m);
 }
-KMVECTOR4* Vec4Transform(KMVECTOR4* out, const KMVECTOR4* v, const KMMATRIX* m) {
+
+KMVECTOR4* KMVec4Transform(KMVECTOR4* out, const KMVECTOR4* v, const KMMATRIX* m) {
   return Transform<4>(out, v, m);
 }
-KMPLANE* PlaneTransform(KMPLANE* out, const KMPLANE* plane, const KMMATRIX* m) {
+
+KMPLANE* KMPlaneTransform(KMPLANE* out, const KMPLANE* plane, const KMMATRIX* m) {
   return Transform<4>(out, plane, m);
 }
-KMVECTOR2* Vec2TransformNormal(KMVECTOR2* out, const KMVECTOR2* v, const KMMATRIX* m) {
+
+KMVECTOR2* KMVec2TransformNormal(KMVECTOR2* out, const KMVECTOR2* v, const KMMATRIX* m) {
   return TransformNormal<2>(out, v, m);
 }
-KMVECTOR3* Vec3TransformNormal(KMVECTOR3* out, const KMVECTOR3* v, const KMMATRIX* m) {
+
+KMVECTOR3* KMVec3TransformNormal(KMVECTOR3* out, const KMVECTOR3* v, const KMMATRIX* m) {
   return TransformNormal<3>(out, v, m);
 }
-KMVECTOR2* Vec2TransformCoord(KMVECTOR2* out, const KMVECTOR2* v, const KMMATRIX* m) {
+
+KMVECTOR2* KMVec2TransformCoord(KMVECTOR2* out, const KMVECTOR2* v, const KMMATRIX* m) {
   return TransformCoord<2>(out, v, m);
 }
 
-KMVECTOR2* Vec2Normalize(KMVECTOR2* out, const KMVECTOR2* v) {
+KMVECTOR2* KMVec2Normalize(KMVECTOR2* out, const KMVECTOR2* v) {
   PackedScope scope;
   const Pair xy = Load(&v->x);
   const Pair length_sq = HorizontalAdd(Mul(xy, xy));
@@ -271,12 +281,12 @@ KMVECTOR2* Vec2Normalize(KMVECTOR2* out, const KMVECTOR2* v) {
   return out;
 }
 
-KMVECTOR4* Vec4Normalize(KMVECTOR4* out, const KMVECTOR4* v) {
+KMVECTOR4* KMVec4Normalize(KMVECTOR4* out, const KMVECTOR4* v) {
   return Normalize4(out, v);
 }
 
-KMVECTOR4* Vec4Cross(KMVECTOR4* out, const KMVECTOR4* v1, const KMVECTOR4* v2,
-                     const KMVECTOR4* v3) {
+KMVECTOR4* KMVec4Cross(KMVECTOR4* out, const KMVECTOR4* v1, const KMVECTOR4* v2,
+                       const KMVECTOR4* v3) {
   PackedScope scope;
   float u[4], v[4], w[4];
   Read(u, v1);
@@ -297,46 +307,52 @@ KMVECTOR4* Vec4Cross(KMVECTOR4* out, const KMVECTOR4* v1, const KMVECTOR4* v2,
   return out;
 }
 
-KMVECTOR2* Vec2Hermite(KMVECTOR2* out, const KMVECTOR2* v1, const KMVECTOR2* t1,
-                       const KMVECTOR2* v2, const KMVECTOR2* t2, float s) {
+KMVECTOR2* KMVec2Hermite(KMVECTOR2* out, const KMVECTOR2* v1, const KMVECTOR2* t1,
+                         const KMVECTOR2* v2, const KMVECTOR2* t2, float s) {
   return Hermite<2>(out, v1, t1, v2, t2, s);
 }
-KMVECTOR3* Vec3Hermite(KMVECTOR3* out, const KMVECTOR3* v1, const KMVECTOR3* t1,
-                       const KMVECTOR3* v2, const KMVECTOR3* t2, float s) {
+
+KMVECTOR3* KMVec3Hermite(KMVECTOR3* out, const KMVECTOR3* v1, const KMVECTOR3* t1,
+                         const KMVECTOR3* v2, const KMVECTOR3* t2, float s) {
   return Hermite<3>(out, v1, t1, v2, t2, s);
 }
-KMVECTOR4* Vec4Hermite(KMVECTOR4* out, const KMVECTOR4* v1, const KMVECTOR4* t1,
-                       const KMVECTOR4* v2, const KMVECTOR4* t2, float s) {
+
+KMVECTOR4* KMVec4Hermite(KMVECTOR4* out, const KMVECTOR4* v1, const KMVECTOR4* t1,
+                         const KMVECTOR4* v2, const KMVECTOR4* t2, float s) {
   return Hermite<4>(out, v1, t1, v2, t2, s);
 }
-KMVECTOR2* Vec2CatmullRom(KMVECTOR2* out, const KMVECTOR2* v0, const KMVECTOR2* v1,
-                          const KMVECTOR2* v2, const KMVECTOR2* v3, float s) {
+
+KMVECTOR2* KMVec2CatmullRom(KMVECTOR2* out, const KMVECTOR2* v0, const KMVECTOR2* v1,
+                            const KMVECTOR2* v2, const KMVECTOR2* v3, float s) {
   return CatmullRom<2>(out, v0, v1, v2, v3, s);
 }
-KMVECTOR3* Vec3CatmullRom(KMVECTOR3* out, const KMVECTOR3* v0, const KMVECTOR3* v1,
-                          const KMVECTOR3* v2, const KMVECTOR3* v3, float s) {
+
+KMVECTOR3* KMVec3CatmullRom(KMVECTOR3* out, const KMVECTOR3* v0, const KMVECTOR3* v1,
+                            const KMVECTOR3* v2, const KMVECTOR3* v3, float s) {
   return CatmullRom<3>(out, v0, v1, v2, v3, s);
 }
-KMVECTOR4* Vec4CatmullRom(KMVECTOR4* out, const KMVECTOR4* v0, const KMVECTOR4* v1,
-                          const KMVECTOR4* v2, const KMVECTOR4* v3, float s) {
+
+KMVECTOR4* KMVec4CatmullRom(KMVECTOR4* out, const KMVECTOR4* v0, const KMVECTOR4* v1,
+                            const KMVECTOR4* v2, const KMVECTOR4* v3, float s) {
   return CatmullRom<4>(out, v0, v1, v2, v3, s);
 }
-KMVECTOR2* Vec2BaryCentric(KMVECTOR2* out, const KMVECTOR2* v1, const KMVECTOR2* v2,
-                           const KMVECTOR2* v3, float f, float g) {
+
+KMVECTOR2* KMVec2BaryCentric(KMVECTOR2* out, const KMVECTOR2* v1, const KMVECTOR2* v2,
+                             const KMVECTOR2* v3, float f, float g) {
   return BaryCentric<2>(out, v1, v2, v3, f, g);
 }
-KMVECTOR3* Vec3BaryCentric(KMVECTOR3* out, const KMVECTOR3* v1, const KMVECTOR3* v2,
-                           const KMVECTOR3* v3, float f, float g) {
+
+KMVECTOR3* KMVec3BaryCentric(KMVECTOR3* out, const KMVECTOR3* v1, const KMVECTOR3* v2,
+                             const KMVECTOR3* v3, float f, float g) {
   return BaryCentric<3>(out, v1, v2, v3, f, g);
 }
-KMVECTOR4* Vec4BaryCentric(KMVECTOR4* out, const KMVECTOR4* v1, const KMVECTOR4* v2,
-                           const KMVECTOR4* v3, float f, float g) {
+
+KMVECTOR4* KMVec4BaryCentric(KMVECTOR4* out, const KMVECTOR4* v1, const KMVECTOR4* v2,
+                             const KMVECTOR4* v3, float f, float g) {
   return BaryCentric<4>(out, v1, v2, v3, f, g);
 }
 
-// ---- Planes ------------------------------------------------------------------------
-
-KMPLANE* PlaneFromPointNormal(KMPLANE* out, const KMVECTOR3* point, const KMVECTOR3* normal) {
+KMPLANE* KMPlaneFromPointNormal(KMPLANE* out, const KMVECTOR3* point, const KMVECTOR3* normal) {
   PackedScope scope;
   const Pair n_xy = Load(&normal->x), n_z = LoadLow(&normal->z);
   const Pair products = Add(Mul(n_xy, Load(&point->x)), Mul(n_z, LoadLow(&point->z)));
@@ -344,8 +360,8 @@ KMPLANE* PlaneFromPointNormal(KMPLANE* out, const KMVECTOR3* point, const KMVECT
   return out;
 }
 
-KMPLANE* PlaneFromPoints(KMPLANE* out, const KMVECTOR3* v1, const KMVECTOR3* v2,
-                         const KMVECTOR3* v3) {
+KMPLANE* KMPlaneFromPoints(KMPLANE* out, const KMVECTOR3* v1, const KMVECTOR3* v2,
+                           const KMVECTOR3* v3) {
   PackedScope scope;
   const Pair p_xy = Load(&v1->x), p_z = LoadLow(&v1->z);
   // Edges e = V1 - V2 and f = V1 - V3; n = e x f.
@@ -363,14 +379,9 @@ KMPLANE* PlaneFromPoints(KMPLANE* out, const KMVECTOR3* v1, const KMVECTOR3* v2,
   return out;
 }
 
-// 1/|(a, b, c)| scales all four.
-KMPLANE* PlaneNormalizeSlot(KMPLANE* out, const KMPLANE* plane) {
-  return PlaneNormalize(out, plane);
-}
-
 // The reference's test of t is missing: a t that is not finite is used.
-KMVECTOR3* PlaneIntersectLine(KMVECTOR3* out, const KMPLANE* plane, const KMVECTOR3* v1,
-                              const KMVECTOR3* v2) {
+KMVECTOR3* KMPlaneIntersectLine(KMVECTOR3* out, const KMPLANE* plane, const KMVECTOR3* v1,
+                                const KMVECTOR3* v2) {
   PackedScope scope;
   const Pair ab = Load(&plane->a), cd = Load(&plane->c);
   const Pair c0 = LowLanes(cd, Make(0.0f, 0.0f));
@@ -388,7 +399,7 @@ KMVECTOR3* PlaneIntersectLine(KMVECTOR3* out, const KMPLANE* plane, const KMVECT
   return out;
 }
 
-KMFLOAT16* Float32To16Array(KMFLOAT16* out, const float* in, std::uint32_t n) {
+KMFLOAT16* KMFloat32To16Array(KMFLOAT16* out, const float* in, std::uint32_t n) {
   if (n < 4) return reference::KMFloat32To16Array(out, in, n);
   InBlocksOfFour(n, [&](std::uint32_t i) {
     for (std::uint32_t j = i; j < i + 4; ++j) out[j].value = FloatToHalf(in[j]);
@@ -396,7 +407,7 @@ KMFLOAT16* Float32To16Array(KMFLOAT16* out, const float* in, std::uint32_t n) {
   return out;
 }
 
-float* Float16To32Array(float* out, const KMFLOAT16* in, std::uint32_t n) {
+float* KMFloat16To32Array(float* out, const KMFLOAT16* in, std::uint32_t n) {
   if (n < 4) return reference::KMFloat16To32Array(out, in, n);
   InBlocksOfFour(n, [&](std::uint32_t i) {
     for (std::uint32_t j = i; j < i + 4; ++j) out[j] = HalfToFloat(in[j].value);
@@ -404,9 +415,7 @@ float* Float16To32Array(float* out, const KMFLOAT16* in, std::uint32_t n) {
   return out;
 }
 
-}  // namespace
-
-KMVECTOR3* Vec3Normalize(KMVECTOR3* out, const KMVECTOR3* v) {
+KMVECTOR3* KMVec3Normalize(KMVECTOR3* out, const KMVECTOR3* v) {
   PackedScope scope;
   // (x, y) and (z, 0): L = (x*x + z*z) + y*y.
   const Quad q{Load(&v->x), LoadLow(&v->z)};
@@ -416,7 +425,7 @@ KMVECTOR3* Vec3Normalize(KMVECTOR3* out, const KMVECTOR3* v) {
   return out;
 }
 
-KMPLANE* PlaneNormalize(KMPLANE* out, const KMPLANE* plane) {
+KMPLANE* KMPlaneNormalize(KMPLANE* out, const KMPLANE* plane) {
   PackedScope scope;
   const Quad p = LoadQuad(&plane->a);
   const Pair c0 = LowLanes(p.hi, Make(0.0f, 0.0f));
@@ -424,42 +433,12 @@ KMPLANE* PlaneNormalize(KMPLANE* out, const KMPLANE* plane) {
   return out;
 }
 
-KMVECTOR3* Vec3TransformCoord(KMVECTOR3* out, const KMVECTOR3* v, const KMMATRIX* m) {
+KMVECTOR3* KMVec3TransformCoord(KMVECTOR3* out, const KMVECTOR3* v, const KMMATRIX* m) {
   return TransformCoord<3>(out, v, m);
 }
 
-void InstallVectorSlots(OperationTable& table) {
-  table.Set<Slot::KMVec2Transform>(&Vec2Transform);
-  table.Set<Slot::KMVec3Transform>(&Vec3Transform);
-  table.Set<Slot::KMVec4Transform>(&Vec4Transform);
-  table.Set<Slot::KMVec2TransformNormal>(&Vec2TransformNormal);
-  table.Set<Slot::KMVec3TransformNormal>(&Vec3TransformNormal);
-  table.Set<Slot::KMVec3Normalize>(&Vec3Normalize);
-  table.Set<Slot::KMVec4Normalize>(&Vec4Normalize);
-  table.Set<Slot::KMVec2TransformCoord>(&Vec2TransformCoord);
-  table.Set<Slot::KMVec3TransformCoord>(&Vec3TransformCoord);
-  table.Set<Slot::KMPlaneFromPointNormal>(&PlaneFromPointNormal);
-  table.Set<Slot::KMPlaneFromPoints>(&PlaneFromPoints);
-  table.Set<Slot::KMVec4Cross>(&Vec4Cross);
-  table.Set<Slot::KMVec2Hermite>(&Vec2Hermite);
-  table.Set<Slot::KMPlaneNormalize>(&PlaneNormalizeSlot);
-  table.Set<Slot::KMPlaneIntersectLine>(&PlaneIntersectLine);
-  table.Set<Slot::KMPlaneTransform>(&PlaneTransform);
-  table.Set<Slot::KMVec2Normalize>(&Vec2Normalize);
-  table.Set<Slot::KMVec2CatmullRom>(&Vec2CatmullRom);
-  table.Set<Slot::KMVec2BaryCentric>(&Vec2BaryCentric);
-  table.Set<Slot::KMVec3Hermite>(&Vec3Hermite);
-  table.Set<Slot::KMVec3CatmullRom>(&Vec3CatmullRom);
-  table.Set<Slot::KMVec3BaryCentric>(&Vec3BaryCentric);
-  table.Set<Slot::KMVec4Hermite>(&Vec4Hermite);
-  table.Set<Slot::KMVec4CatmullRom>(&Vec4CatmullRom);
-  table.Set<Slot::KMVec4BaryCentric>(&Vec4BaryCentric);
-  table.Set<Slot::KMFloat32To16Array>(&Float32To16Array);
-  table.Set<Slot::KMFloat16To32Array>(&Float16To32Array);
-}
-
 // Quaternion normalisation shares the four-component steps.
-KMQUATERNION* QuaternionNormalize(KMQUATERNION* out, const KMQUATERNION* q) {
+KMQUATERNION* KMQuaternionNormalize(KMQUATERNION* out, const KMQUATERNION* q) {
   return Normalize4(out, q);
 }
 

@@ -2,20 +2,6 @@
 // They never call the runtime library's trigonometry.
 #pragma once
 
-namespace kubik::sse {
-// Sines and cosines of four angles (radians). All three addresses are
-// 16-byte aligned. Meaningful while |x| * 2/pi stays below 2^23; absolute
-// error about 8e-8 for |x| <= 1000. This form does the quadrant arithmetic
-// lane by lane through the stack.
-void PackedSineCosine(const float* angles, float* sines, float* cosines);
-}  // namespace kubik::sse
-
-namespace kubik::sse2 {
-// The same kernel with the quadrant arithmetic in 128-bit integer registers;
-// its results equal the SSE form's bit for bit.
-void PackedSineCosine(const float* angles, float* sines, float* cosines);
-}  // namespace kubik::sse2
-
 namespace kubik::kernels {
 
 // Two float lanes, the register form the scalar kernels hand back.

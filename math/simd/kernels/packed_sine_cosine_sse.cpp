@@ -4,8 +4,8 @@
 #include <bit>
 #include <cstdint>
 
-#include "math/simd/kernels/kernels.h"
 #include "math/simd/kernels/packed_sine_cosine_body.h"
+#include "math/simd/sse/family.h"
 
 namespace kubik::sse {
 

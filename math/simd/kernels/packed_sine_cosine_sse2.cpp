@@ -1,8 +1,8 @@
 // PackedSineCosine with the quadrant arithmetic in 128-bit integer lanes.
 #include <emmintrin.h>
 
-#include "math/simd/kernels/kernels.h"
 #include "math/simd/kernels/packed_sine_cosine_body.h"
+#include "math/simd/sse/family.h"
 
 namespace kubik::sse2 {
 

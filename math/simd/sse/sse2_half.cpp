@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "math/simd/sse/sse_batch.h"
+#include "math/simd/sse/family.h"
 #include "math/simd/sse/sse_half.h"
 
 namespace kubik::sse2 {

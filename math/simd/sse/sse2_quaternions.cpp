@@ -1,7 +1,7 @@
 // The one quaternion operation in which the SSE2 family differs from the SSE
 // family: its yaw-pitch-roll builder runs the SSE2 form of the kernel.
 #include "math/simd/kernels/kernels.h"
-#include "math/simd/sse/sse_ops.h"
+#include "math/simd/sse/family.h"
 #include "math/simd/sse/sse_yaw_pitch_roll.h"
 
 namespace kubik::sse2 {

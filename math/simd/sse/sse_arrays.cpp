@@ -5,9 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "math/simd/sse/sse_batch.h"
+#include "math/simd/sse/family.h"
 #include "math/simd/sse/sse_common.h"
-#include "math/simd/sse/sse_ops.h"
 #include "math/simd/sse/sse_unaligned.h"
 
 namespace kubik::sse {
@@ -162,121 +161,57 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const In* v, std::uint32
   return out;
 }
 
-// The families' entries differ only in the threshold.
-template <std::uint32_t T>
-struct Arrays {
-  static KMVECTOR4* Vec2(KMVECTOR4* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
-                         const KMMATRIX* m, uint32_t n) {
-    // The 2-vector arrays reach their single transforms through the public entries.
-    return TransformArray<2, Form::kPoint, T, &::KMVec2Transform>(out, os, v, vs, m, n);
-  }
-  static KMVECTOR2* Vec2Coord(KMVECTOR2* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
-                              const KMMATRIX* m, uint32_t n) {
-    return TransformArray<2, Form::kCoord, T, &::KMVec2TransformCoord>(out, os, v, vs, m, n);
-  }
-  static KMVECTOR2* Vec2Normal(KMVECTOR2* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
-                               const KMMATRIX* m, uint32_t n) {
-    return TransformArray<2, Form::kNormal, T, &::KMVec2TransformNormal>(out, os, v, vs, m, n);
-  }
-  static KMVECTOR4* Vec3(KMVECTOR4* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
-                         const KMMATRIX* m, uint32_t n) {
-    return TransformArray<3, Form::kPoint, T, &sse::KMVec3Transform>(out, os, v, vs, m, n);
-  }
-  static KMVECTOR3* Vec3Coord(KMVECTOR3* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
-                              const KMMATRIX* m, uint32_t n) {
-    return TransformArray<3, Form::kCoord, T, &sse::KMVec3TransformCoord>(out, os, v, vs, m, n);
-  }
-  static KMVECTOR3* Vec3Normal(KMVECTOR3* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
-                               const KMMATRIX* m, uint32_t n) {
-    return TransformArray<3, Form::kNormal, T, &sse::KMVec3TransformNormal>(out, os, v, vs, m, n);
-  }
-  static KMVECTOR4* Vec4(KMVECTOR4* out, uint32_t os, const KMVECTOR4* v, uint32_t vs,
-                         const KMMATRIX* m, uint32_t n) {
-    return TransformArray<4, Form::kVector4, T, &sse::KMVec4Transform>(out, os, v, vs, m, n);
-  }
-  // A plane is transformed as a 4-vector.
-  static KMPLANE* Plane(KMPLANE* out, uint32_t os, const KMPLANE* p, uint32_t ps, const KMMATRIX* m,
-                        uint32_t n) {
-    return TransformArray<4, Form::kVector4, T, &sse::KMPlaneTransform>(out, os, p, ps, m, n);
-  }
-};
-
-constexpr std::uint32_t kSseThreshold = 12;
-constexpr std::uint32_t kSse2Threshold = 10;
-
 }  // namespace
 
-KMVECTOR4* KMVec2TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
-                                const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSseThreshold>::Vec2(out, os, v, vs, m, n);
+// The families' entries differ only in the threshold.
+template <std::uint32_t T>
+KMVECTOR4* ArrayTransforms<T>::KMVec2TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR2* v,
+                                                    uint32_t vs, const KMMATRIX* m, uint32_t n) {
+  // The 2-vector arrays reach their single transforms through the public entries.
+  return TransformArray<2, Form::kPoint, T, &::KMVec2Transform>(out, os, v, vs, m, n);
 }
-KMVECTOR2* KMVec2TransformCoordArray(KMVECTOR2* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
-                                     const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSseThreshold>::Vec2Coord(out, os, v, vs, m, n);
+template <std::uint32_t T>
+KMVECTOR2* ArrayTransforms<T>::KMVec2TransformCoordArray(KMVECTOR2* out, uint32_t os,
+                                                         const KMVECTOR2* v, uint32_t vs,
+                                                         const KMMATRIX* m, uint32_t n) {
+  return TransformArray<2, Form::kCoord, T, &::KMVec2TransformCoord>(out, os, v, vs, m, n);
 }
-KMVECTOR2* KMVec2TransformNormalArray(KMVECTOR2* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
-                                      const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSseThreshold>::Vec2Normal(out, os, v, vs, m, n);
+template <std::uint32_t T>
+KMVECTOR2* ArrayTransforms<T>::KMVec2TransformNormalArray(KMVECTOR2* out, uint32_t os,
+                                                          const KMVECTOR2* v, uint32_t vs,
+                                                          const KMMATRIX* m, uint32_t n) {
+  return TransformArray<2, Form::kNormal, T, &::KMVec2TransformNormal>(out, os, v, vs, m, n);
 }
-KMVECTOR4* KMVec3TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
-                                const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSseThreshold>::Vec3(out, os, v, vs, m, n);
+template <std::uint32_t T>
+KMVECTOR4* ArrayTransforms<T>::KMVec3TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR3* v,
+                                                    uint32_t vs, const KMMATRIX* m, uint32_t n) {
+  return TransformArray<3, Form::kPoint, T, &sse::KMVec3Transform>(out, os, v, vs, m, n);
 }
-KMVECTOR3* KMVec3TransformCoordArray(KMVECTOR3* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
-                                     const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSseThreshold>::Vec3Coord(out, os, v, vs, m, n);
+template <std::uint32_t T>
+KMVECTOR3* ArrayTransforms<T>::KMVec3TransformCoordArray(KMVECTOR3* out, uint32_t os,
+                                                         const KMVECTOR3* v, uint32_t vs,
+                                                         const KMMATRIX* m, uint32_t n) {
+  return TransformArray<3, Form::kCoord, T, &sse::KMVec3TransformCoord>(out, os, v, vs, m, n);
 }
-KMVECTOR3* KMVec3TransformNormalArray(KMVECTOR3* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
-                                      const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSseThreshold>::Vec3Normal(out, os, v, vs, m, n);
+template <std::uint32_t T>
+KMVECTOR3* ArrayTransforms<T>::KMVec3TransformNormalArray(KMVECTOR3* out, uint32_t os,
+                                                          const KMVECTOR3* v, uint32_t vs,
+                                                          const KMMATRIX* m, uint32_t n) {
+  return TransformArray<3, Form::kNormal, T, &sse::KMVec3TransformNormal>(out, os, v, vs, m, n);
 }
-KMVECTOR4* KMVec4TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR4* v, uint32_t vs,
-                                const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSseThreshold>::Vec4(out, os, v, vs, m, n);
+template <std::uint32_t T>
+KMVECTOR4* ArrayTransforms<T>::KMVec4TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR4* v,
+                                                    uint32_t vs, const KMMATRIX* m, uint32_t n) {
+  return TransformArray<4, Form::kVector4, T, &sse::KMVec4Transform>(out, os, v, vs, m, n);
 }
-KMPLANE* KMPlaneTransformArray(KMPLANE* out, uint32_t os, const KMPLANE* p, uint32_t ps,
-                               const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSseThreshold>::Plane(out, os, p, ps, m, n);
+// A plane is transformed as a 4-vector.
+template <std::uint32_t T>
+KMPLANE* ArrayTransforms<T>::KMPlaneTransformArray(KMPLANE* out, uint32_t os, const KMPLANE* p,
+                                                   uint32_t ps, const KMMATRIX* m, uint32_t n) {
+  return TransformArray<4, Form::kVector4, T, &sse::KMPlaneTransform>(out, os, p, ps, m, n);
 }
+
+template struct ArrayTransforms<sse::kBatchAbove>;
+template struct ArrayTransforms<sse2::kBatchAbove>;
 
 }  // namespace kubik::sse
-
-namespace kubik::sse2 {
-
-using sse::Arrays;
-using sse::kSse2Threshold;
-
-KMVECTOR4* KMVec2TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
-                                const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSse2Threshold>::Vec2(out, os, v, vs, m, n);
-}
-KMVECTOR2* KMVec2TransformCoordArray(KMVECTOR2* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
-                                     const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSse2Threshold>::Vec2Coord(out, os, v, vs, m, n);
-}
-KMVECTOR2* KMVec2TransformNormalArray(KMVECTOR2* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
-                                      const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSse2Threshold>::Vec2Normal(out, os, v, vs, m, n);
-}
-KMVECTOR4* KMVec3TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
-                                const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSse2Threshold>::Vec3(out, os, v, vs, m, n);
-}
-KMVECTOR3* KMVec3TransformCoordArray(KMVECTOR3* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
-                                     const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSse2Threshold>::Vec3Coord(out, os, v, vs, m, n);
-}
-KMVECTOR3* KMVec3TransformNormalArray(KMVECTOR3* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
-                                      const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSse2Threshold>::Vec3Normal(out, os, v, vs, m, n);
-}
-KMVECTOR4* KMVec4TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR4* v, uint32_t vs,
-                                const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSse2Threshold>::Vec4(out, os, v, vs, m, n);
-}
-KMPLANE* KMPlaneTransformArray(KMPLANE* out, uint32_t os, const KMPLANE* p, uint32_t ps,
-                               const KMMATRIX* m, uint32_t n) {
-  return Arrays<kSse2Threshold>::Plane(out, os, p, ps, m, n);
-}
-
-}  // namespace kubik::sse2

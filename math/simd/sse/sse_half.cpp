@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "math/simd/sse/sse_batch.h"
+#include "math/simd/sse/family.h"
 
 namespace kubik::sse {
 namespace {

@@ -2,8 +2,8 @@
 // store, so the output may be any input.
 #include <cmath>
 
+#include "math/simd/sse/family.h"
 #include "math/simd/sse/sse_common.h"
-#include "math/simd/sse/sse_ops.h"
 
 namespace kubik::sse {
 namespace {

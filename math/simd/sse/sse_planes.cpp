@@ -2,8 +2,8 @@
 // exactly its 12 bytes.
 #include <cmath>
 
+#include "math/simd/sse/family.h"
 #include "math/simd/sse/sse_common.h"
-#include "math/simd/sse/sse_ops.h"
 
 namespace kubik::sse {
 namespace {

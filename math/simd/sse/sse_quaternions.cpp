@@ -2,8 +2,8 @@
 #include <cmath>
 
 #include "math/simd/kernels/kernels.h"
+#include "math/simd/sse/family.h"
 #include "math/simd/sse/sse_common.h"
-#include "math/simd/sse/sse_ops.h"
 #include "math/simd/sse/sse_yaw_pitch_roll.h"
 
 namespace kubik::sse {

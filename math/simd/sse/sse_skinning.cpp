@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "math/pipeline/pipeline.h"
-#include "math/simd/sse/sse_batch.h"
+#include "math/simd/sse/family.h"
 #include "math/simd/sse/sse_common.h"
 #include "math/simd/sse/sse_unaligned.h"
 

@@ -3,8 +3,8 @@
 // may alias inputs wherever the reference allows it.
 #include <bit>
 
+#include "math/simd/sse/family.h"
 #include "math/simd/sse/sse_common.h"
-#include "math/simd/sse/sse_ops.h"
 
 namespace kubik::sse {
 namespace {

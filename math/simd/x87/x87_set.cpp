@@ -3,8 +3,7 @@
 // rounded once, when stored.
 #include <bit>
 
-#include "math/cpu/installers.h"
-#include "math/simd/x87/x87.h"
+#include "math/simd/x87/family.h"
 
 namespace kubik {
 namespace x87 {
@@ -156,18 +155,5 @@ KMVECTOR3* KMVec3Normalize(KMVECTOR3* out, const KMVECTOR3* v) {
 }
 
 }  // namespace x87
-
-void InstallX87TunedSet(OperationTable& table) {
-  table.Set<Slot::KMVec2Transform>(&x87::KMVec2Transform);
-  table.Set<Slot::KMVec3Transform>(&x87::KMVec3Transform);
-  table.Set<Slot::KMVec4Transform>(&x87::KMVec4Transform);
-  table.Set<Slot::KMMatrixMultiply>(&x87::KMMatrixMultiply);
-  table.Set<Slot::KMMatrixMultiplyTranspose>(&x87::KMMatrixMultiplyTranspose);
-  table.Set<Slot::KMVec2TransformNormal>(&x87::KMVec2TransformNormal);
-  table.Set<Slot::KMVec3TransformNormal>(&x87::KMVec3TransformNormal);
-  table.Set<Slot::KMVec3Normalize>(&x87::KMVec3Normalize);
-  // The plane goes through the 4-vector transform's body.
-  table.Set<Slot::KMPlaneTransform>(&x87::KMPlaneTransform);
-}
 
 }  // namespace kubik

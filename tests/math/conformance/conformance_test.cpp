@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "math/cpu/installers.h"
 #include "math/cpu/selection.h"
 #include "math/reference/reference.h"
 
@@ -71,8 +70,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFamily, Conformance, ::testing::ValuesIn(EveryFami
 class ConformanceCheck : public ::testing::Test {
  protected:
   void SetUp() override {
-    table_.CopyFrom(kubik::ReferenceTable());
-    kubik::InstallX87TunedSet(table_);
+    kubik::FindImplementationFamily("x87")->install(table_, kubik::RealProcessor());
   }
   void TearDown() override { kubik::ResetSelectionForTesting(); }
 

@@ -2,8 +2,6 @@
 // (this processor) and with the 3DNow! instructions (run under an emulated
 // 3DNow! processor); the tests that need the portable form's own estimates
 // or the library's selection exist only in the first.
-#include "math/simd/amd/amd_family.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,23 +16,25 @@
 #include "math/cpu/installers.h"
 #include "math/cpu/selection.h"
 #include "math/reference/reference.h"
+#include "math/simd/amd/family.h"
+#include "math/simd/x87/family.h"
 #include "platform/settings/settings_store.h"
 #include "tests/math/conformance/conformance.h"
 
 namespace {
 
 using namespace kubik;
-namespace form = kubik::amd::KUBIK_AMD_FORM;
+namespace form = kubik::amd::form;
 
 // Fills `table` as on a processor with every group: reference, x87, the
 // base set, the extended overrides and the AMD SSE arrays. `extended` =
 // false leaves the base versions of slots 15, 18, 24 and 38.
 void FillFamilyTable(OperationTable& table, bool extended) {
   table.CopyFrom(ReferenceTable());
-  InstallX87TunedSet(table);
-  form::InstallBaseSet(table);
-  if (extended) form::InstallExtendedSet(table);
-  amd::InstallSseArraySet(table);
+  x87::Install(table);
+  form::Install(table);
+  if (extended) form::extended::Install(table);
+  amd::sse_arrays::Install(table);
 }
 
 struct FamilyTables {

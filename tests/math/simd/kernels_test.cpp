@@ -11,6 +11,8 @@
 #include <numbers>
 #include <vector>
 
+#include "math/simd/sse/family.h"
+
 namespace {
 
 using kubik::kernels::ScalarArcCosine;

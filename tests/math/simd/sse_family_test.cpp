@@ -1,6 +1,6 @@
 // The SSE and SSE2 families: their documented differences from the reference
 // (each shown as a difference), exact edge results, aliasing, aligned and
-// unaligned matrices, and which slots each installer writes.
+// unaligned matrices.
 #include <gtest/gtest.h>
 #include <kubik/kmath.h>
 #include <xmmintrin.h>
@@ -13,11 +13,10 @@
 #include <random>
 #include <string>
 
-#include "math/cpu/installers.h"
 #include "math/cpu/selection.h"
 #include "math/dispatch/operation_table.h"
 #include "math/reference/reference.h"
-#include "math/simd/sse/sse_ops.h"
+#include "math/simd/sse/family.h"
 
 namespace {
 
@@ -297,10 +296,8 @@ TEST_P(Family, YawPitchRollFollowsTheKernel) {
 
 TEST(SseFamilies, Sse2YawPitchRollUsesItsOwnKernelWithTheSameResults) {
   OperationTable sse, sse2;
-  sse.CopyFrom(kubik::ReferenceTable());
-  sse2.CopyFrom(kubik::ReferenceTable());
-  kubik::InstallSseSet(sse);
-  kubik::InstallSse2Set(sse2);
+  kubik::FindImplementationFamily("sse")->install(sse, kubik::RealProcessor());
+  kubik::FindImplementationFamily("sse2")->install(sse2, kubik::RealProcessor());
   EXPECT_NE(sse.Get<Slot::KMQuaternionRotationYawPitchRoll>(),
             sse2.Get<Slot::KMQuaternionRotationYawPitchRoll>());
   std::mt19937 random(5);
@@ -536,42 +533,6 @@ TEST_P(Family, PlaneFromPointsAndTheNormalisedBuilders) {
   KMVECTOR4 shadow;
   kubik::reference::KMVec4Transform(&shadow, &point, &m);
   EXPECT_NEAR(shadow.y / shadow.w, -0.5f, 1e-5);
-}
-
-// ---- Installers -------------------------------------------------------------
-
-TEST(SseFamilies, InstallersWriteTheirSlotsAndLeaveTheRest) {
-  OperationTable reference, sse, sse2;
-  reference.CopyFrom(kubik::ReferenceTable());
-  sse.CopyFrom(reference);
-  sse2.CopyFrom(reference);
-  kubik::InstallSseSet(sse);
-  kubik::InstallSse2Set(sse2);
-  unsigned sse_written = 0, sse2_written = 0;
-  for (unsigned slot = 0; slot < kubik::kSlotCount; ++slot) {
-    if (!kubik::IsListedSlot(slot)) continue;
-    const bool sse_changed = sse.Address(slot) != reference.Address(slot);
-    const bool sse2_changed = sse2.Address(slot) != reference.Address(slot);
-    sse_written += sse_changed;
-    sse2_written += sse2_changed;
-    // Identical code in both sets except the builder, the inverse, the half
-    // conversion and the array transforms (another batch threshold).
-    const bool own_sse2_code = slot == static_cast<unsigned>(Slot::KMFloat16To32Array) ||
-                               (slot >= static_cast<unsigned>(Slot::KMVec2TransformArray) &&
-                                slot <= static_cast<unsigned>(Slot::KMPlaneTransformArray) &&
-                                sse_changed);
-    if (slot != static_cast<unsigned>(Slot::KMQuaternionRotationYawPitchRoll) &&
-        slot != static_cast<unsigned>(Slot::KMQuaternionInverse) && !own_sse2_code) {
-      EXPECT_EQ(sse.Address(slot), sse2.Address(slot)) << kubik::SlotName(slot);
-    }
-  }
-  EXPECT_NE(sse.Address(static_cast<unsigned>(Slot::KMQuaternionInverse)),
-            reference.Address(static_cast<unsigned>(Slot::KMQuaternionInverse)));
-  EXPECT_EQ(sse2.Address(static_cast<unsigned>(Slot::KMQuaternionInverse)),
-            reference.Address(static_cast<unsigned>(Slot::KMQuaternionInverse)));
-  // Every single-record slot of the two sets and the eleven batch slots.
-  EXPECT_EQ(sse_written, 45u);
-  EXPECT_EQ(sse2_written, 44u);
 }
 
 }  // namespace

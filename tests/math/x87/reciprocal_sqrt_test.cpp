@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <random>
 
-#include "math/simd/x87/x87.h"
+#include "math/simd/x87/family.h"
 
 namespace {
 

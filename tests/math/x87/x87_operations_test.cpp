@@ -7,10 +7,9 @@
 #include <cstring>
 #include <random>
 
-#include "math/cpu/installers.h"
 #include "math/dispatch/operation_table.h"
 #include "math/reference/reference.h"
-#include "math/simd/x87/x87.h"
+#include "math/simd/x87/family.h"
 
 namespace {
 
@@ -183,7 +182,7 @@ TEST(X87Transforms, PlaneTransformIsTheFourVectorTransform) {
   std::mt19937 random(19);
   OperationTable table;
   table.CopyFrom(kubik::ReferenceTable());
-  kubik::InstallX87TunedSet(table);
+  kubik::x87::Install(table);
   for (int n = 0; n < 100; ++n) {
     const KMMATRIX m = RandomMatrix(random);
     const KMMATRIX p = RandomMatrix(random);
@@ -284,31 +283,6 @@ TEST(X87Vec3Normalize, InPlaceEqualsSeparateOutput) {
     kubik::x87::KMVec3Normalize(&v, &v);
     EXPECT_EQ(std::memcmp(&v, &separate, sizeof v), 0);
   }
-}
-
-TEST(InstallX87TunedSet, FillsTheNineTunedSlotsAndLeavesTheOthers) {
-  OperationTable table;
-  table.CopyFrom(kubik::ReferenceTable());
-  kubik::InstallX87TunedSet(table);
-  unsigned replaced = 0;
-  for (unsigned slot = 0; slot < kubik::kSlotCount; ++slot) {
-    if (kubik::IsListedSlot(slot)) {
-      replaced += table.Address(slot) != kubik::ReferenceTable().Address(slot);
-    }
-  }
-  EXPECT_EQ(replaced, 9u);
-  EXPECT_EQ(table.Get<Slot::KMVec2Transform>(), &kubik::x87::KMVec2Transform);
-  EXPECT_EQ(table.Get<Slot::KMVec3Transform>(), &kubik::x87::KMVec3Transform);
-  EXPECT_EQ(table.Get<Slot::KMVec4Transform>(), &kubik::x87::KMVec4Transform);
-  EXPECT_EQ(table.Get<Slot::KMVec2TransformNormal>(), &kubik::x87::KMVec2TransformNormal);
-  EXPECT_EQ(table.Get<Slot::KMVec3TransformNormal>(), &kubik::x87::KMVec3TransformNormal);
-  EXPECT_EQ(table.Get<Slot::KMPlaneTransform>(), &kubik::x87::KMPlaneTransform);
-  EXPECT_EQ(table.Get<Slot::KMMatrixMultiply>(), &kubik::x87::KMMatrixMultiply);
-  EXPECT_EQ(table.Get<Slot::KMMatrixMultiplyTranspose>(), &kubik::x87::KMMatrixMultiplyTranspose);
-  EXPECT_EQ(table.Get<Slot::KMVec3Normalize>(), &kubik::x87::KMVec3Normalize);
-  EXPECT_EQ(table.Get<Slot::KMMatrixTranslation>(), &kubik::reference::KMMatrixTranslation);
-  EXPECT_EQ(table.Get<Slot::KMMatrixRotationYawPitchRoll>(),
-            &kubik::reference::KMMatrixRotationYawPitchRoll);
 }
 
 }  // namespace

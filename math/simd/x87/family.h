@@ -4,11 +4,24 @@
 // normalise.
 #pragma once
 
-#include <kubik/kmath.h>
-
 #include <cstdint>
 #include <limits>
 #include <type_traits>
+
+#include "math/dispatch/family.h"
+
+// clang-format off
+#define KUBIK_X87_SLOTS(X) \
+  X(KMVec2Transform) \
+  X(KMVec3Transform) \
+  X(KMVec4Transform) \
+  X(KMVec2TransformNormal) \
+  X(KMVec3TransformNormal) \
+  X(KMPlaneTransform) \
+  X(KMMatrixMultiply) \
+  X(KMMatrixMultiplyTranspose) \
+  X(KMVec3Normalize)
+// clang-format on
 
 namespace kubik::x87 {
 
@@ -34,22 +47,15 @@ extern const ReciprocalSqrtSegment ReciprocalSqrtTable[kReciprocalSqrtEntries];
 // power of two built from the exponent; no refinement step.
 Working ReciprocalSqrtLookup(std::uint32_t bits);
 
-// The tuned operations, with the signatures of the slots they fill. Each
-// loads its inputs once and stores only after every product is formed, so
-// the output may be the input record.
-KMVECTOR4* KMVec2Transform(KMVECTOR4* out, const KMVECTOR2* v, const KMMATRIX* m);
-KMVECTOR4* KMVec3Transform(KMVECTOR4* out, const KMVECTOR3* v, const KMMATRIX* m);
-KMVECTOR4* KMVec4Transform(KMVECTOR4* out, const KMVECTOR4* v, const KMMATRIX* m);
-KMVECTOR2* KMVec2TransformNormal(KMVECTOR2* out, const KMVECTOR2* v, const KMMATRIX* m);
-KMVECTOR3* KMVec3TransformNormal(KMVECTOR3* out, const KMVECTOR3* v, const KMMATRIX* m);
-// The 4-vector transform with the plane's signature: (a, b, c, d) as a row vector.
-KMPLANE* KMPlaneTransform(KMPLANE* out, const KMPLANE* plane, const KMMATRIX* m);
-KMMATRIX* KMMatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2);
-KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2);
-// Differs from the reference on purpose: the table's reciprocal square root,
-// inputs whose squared length is within 1e-5 of 1 returned unchanged, and
-// squared lengths below the smallest normal float normalised by the table.
-KMVECTOR3* KMVec3Normalize(KMVECTOR3* out, const KMVECTOR3* v);
+// The tuned operations. Each loads its inputs once and stores only after
+// every product is formed, so the output may be the input record. The plane
+// transform is the 4-vector transform of (a, b, c, d) as a row vector. The
+// normalise differs from the reference on purpose: the table's reciprocal
+// square root, inputs whose squared length is within 1e-5 of 1 returned
+// unchanged, and squared lengths below the smallest normal float normalised
+// by the table.
+KUBIK_X87_SLOTS(KUBIK_DECLARE_SLOT_FUNCTION)
+KUBIK_DEFINE_FAMILY_INSTALLER(KUBIK_X87_SLOTS)
 
 // Squared lengths whose float difference from 1 is at most this count as unit.
 inline constexpr std::uint32_t kUnitLengthSlackBits = 0x3727c5ac;  // 9.999999747378752e-06
