@@ -3,6 +3,7 @@
 #include "math/cpu/registry.h"
 
 #include "math/cpu/installers.h"
+#include "math/reference/bounds.h"
 #include "math/simd/amd/family.h"
 #include "math/simd/sse/family.h"
 #include "math/simd/x87/family.h"
@@ -53,11 +54,13 @@ bool Runs3DNow(const ProcessorProbe& processor) {
 constexpr Slot k3DNowSlots[] = {KUBIK_3DNOW_FAMILY_SLOTS(KUBIK_SLOT_VALUE)};
 
 constexpr ImplementationFamily kFamilies[] = {
-    {"reference", kNoSimdSet, 0, false, &AlwaysRuns, &InstallReference, kAllSlots},
-    {"x87", kNoSimdSet, 10, false, &AlwaysRuns, &InstallX87, x87::kSlots},
-    {"sse", kSseSet, 20, true, &RunsSse, &InstallOverX87<&sse::Install>, sse::kSlots},
-    {"sse2", kSse2Set, 30, true, &RunsSse2, &InstallOverX87<&sse2::Install>, sse2::kSlots},
-    {"3dnow", k3DNowSets, 40, true, &Runs3DNow, &Install3DNow, k3DNowSlots},
+    {"reference", kNoSimdSet, 0, false, &AlwaysRuns, &InstallReference, kAllSlots,
+     reference::kBounds},
+    {"x87", kNoSimdSet, 10, false, &AlwaysRuns, &InstallX87, x87::kSlots, x87::kBounds},
+    {"sse", kSseSet, 20, true, &RunsSse, &InstallOverX87<&sse::Install>, sse::kSlots, sse::kBounds},
+    {"sse2", kSse2Set, 30, true, &RunsSse2, &InstallOverX87<&sse2::Install>, sse2::kSlots,
+     sse2::kBounds},
+    {"3dnow", k3DNowSets, 40, true, &Runs3DNow, &Install3DNow, k3DNowSlots, amd::kBounds},
 };
 
 }  // namespace

@@ -2,19 +2,12 @@
 
 #include <cstring>
 
-#include "math/reference/reference_bounds.h"
-#include "math/simd/amd/amd_bounds.h"
-#include "math/simd/sse/sse_bounds.h"
-#include "math/simd/x87/x87_bounds.h"
+#include "math/cpu/registry.h"
+#include "math/reference/bounds.h"
 #include "tests/math/conformance/conformance.h"
 
 namespace kubik::accuracy {
 namespace {
-
-constexpr FamilyBounds kFamilies[] = {
-    {"reference", reference::kBounds}, {"x87", x87::kBounds},   {"sse", sse::kBounds},
-    {"sse2", sse2::kBounds},           {"3dnow", amd::kBounds},
-};
 
 // The reference bounds every slot, so every family has a bound everywhere.
 constexpr bool ReferenceBoundsEverySlot() {
@@ -30,11 +23,10 @@ constexpr bool ReferenceBoundsEverySlot() {
 static_assert(ReferenceBoundsEverySlot(), "the reference's bound list must name every slot");
 
 const SlotBound* Own(const char* family, unsigned slot) {
-  for (const FamilyBounds& entry : kFamilies) {
-    if (std::strcmp(entry.family, family) != 0) continue;
-    for (const SlotBound& bound : entry.bounds) {
-      if (static_cast<unsigned>(bound.slot) == slot) return &bound;
-    }
+  const ImplementationFamily* registered = FindImplementationFamily(family);
+  if (!registered) return nullptr;
+  for (const SlotBound& bound : registered->bounds) {
+    if (static_cast<unsigned>(bound.slot) == slot) return &bound;
   }
   return nullptr;
 }
@@ -44,6 +36,8 @@ struct Found {
   double units;
 };
 
+// Down the chain of families each builds on (the conformance data names
+// it; a family not listed there builds on the x87-tuned set).
 Found Find(const char* family, unsigned slot) {
   for (const char* name = family; name;) {
     if (const SlotBound* bound = Own(name, slot)) return {name, bound->units};
@@ -56,10 +50,6 @@ Found Find(const char* family, unsigned slot) {
 }
 
 }  // namespace
-
-std::span<const FamilyBounds> ListedBounds() {
-  return kFamilies;
-}
 
 double BoundOf(const char* family, unsigned slot) {
   return Find(family, slot).units;

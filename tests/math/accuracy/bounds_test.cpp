@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "math/cpu/registry.h"
 #include "math/cpu/selection.h"
 #include "tests/math/accuracy/measure.h"
 
@@ -62,11 +63,18 @@ INSTANTIATE_TEST_SUITE_P(EveryFamily, ConformanceBounds, ::testing::ValuesIn(Eve
                                   SlotName(info.param.slot);
                          });
 
-TEST(Bounds, EveryListedFamilyIsRegisteredAndBoundsArePositive) {
-  for (const FamilyBounds& entry : ListedBounds()) {
-    EXPECT_NE(FindImplementationFamily(entry.family), nullptr) << entry.family;
-    for (const SlotBound& bound : entry.bounds) {
-      EXPECT_GE(bound.units, 1) << entry.family << " "
+// Every family lists a bound for every slot it fills, and no bound below
+// what correct rounding reads.
+TEST(Bounds, EveryFamilyBoundsTheSlotsItFills) {
+  for (const ImplementationFamily& family : ImplementationFamilies()) {
+    for (Slot slot : family.slots) {
+      bool listed = false;
+      for (const SlotBound& bound : family.bounds) listed = listed || bound.slot == slot;
+      EXPECT_TRUE(listed) << family.name << " fills " << SlotName(static_cast<unsigned>(slot))
+                          << " but lists no bound for it";
+    }
+    for (const SlotBound& bound : family.bounds) {
+      EXPECT_GE(bound.units, 1) << family.name << " "
                                 << SlotName(static_cast<unsigned>(bound.slot));
     }
   }

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <random>
 
-#include "math/cpu/installers.h"
 #include "math/cpu/selection.h"
+#include "math/simd/x87/family.h"
 #include "tests/math/accuracy/tracked.h"
 
 namespace kubik::accuracy {
@@ -96,7 +96,7 @@ TEST(MeasureSlot, SeesAWrongKernelAndASlightlyWrongOne) {
   // The tuned normalise's table (1.5e-6 relative) reads several units, the
   // reference's well under one.
   table.CopyFrom(ReferenceTable());
-  InstallX87TunedSet(table);
+  x87::Install(table);
   const auto normalise = static_cast<unsigned>(Slot::KMVec3Normalize);
   EXPECT_GT(MeasureSlot(normalise, table, nullptr, 200).units, 4);
   EXPECT_LT(MeasureSlot(normalise, ReferenceTable(), nullptr, 200).units, 1);
