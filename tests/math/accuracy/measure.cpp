@@ -262,4 +262,13 @@ SlotFigures MeasureSlot(unsigned slot, const OperationTable& table, const char* 
   return figures;
 }
 
+double SuggestedBound(double units) {
+  const double wanted = 1.25 * units;
+  if (!std::isfinite(wanted)) return INFINITY;
+  for (double step = 1;; step *= 2) {
+    if (step >= wanted) return step;
+    if (1.5 * step >= wanted) return 1.5 * step;
+  }
+}
+
 }  // namespace kubik::accuracy

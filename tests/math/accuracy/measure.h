@@ -73,4 +73,8 @@ const ProcessorProbe* MeasuringProcessorFor(const ImplementationFamily& family);
 SlotFigures MeasureSlot(unsigned slot, const OperationTable& table, const char* family, int cases,
                         std::uint32_t seed = 1);
 
+// A bound with room above a measured figure, for a family's author to
+// review: the next of 1, 1.5, 2, 3, 4, 6, 8, ... at or above 1.25 times it.
+double SuggestedBound(double units);
+
 }  // namespace kubik::accuracy

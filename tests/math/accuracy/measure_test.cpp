@@ -103,5 +103,43 @@ TEST(MeasureSlot, SeesAWrongKernelAndASlightlyWrongOne) {
   ResetSelectionForTesting();
 }
 
+TEST(ErrorOf, RelativeErrorIsTheRecordsLargestErrorOverItsLargestComponent) {
+  // 2^-23 off at 0.5 in a record whose largest component is 10.
+  const ExactOutputs exact{{10, 10, true}, {0.5L, 0.5L, true}};
+  const Error error = ErrorOf(exact, {10.0f, 0.5f + 0x1p-23f});
+  EXPECT_DOUBLE_EQ(error.relative, 0x1p-23 / 10);
+  EXPECT_DOUBLE_EQ(error.units, 4);  // 2^-23 in units of 2^-24 x 0.5
+  EXPECT_EQ(error.worst_output, 1u);
+}
+
+TEST(MeasureSlot, CountsCasesOutsideTheFamilysDocumentedDomain) {
+  // The SSE plane builder is documented to differ where the points' normal
+  // cancels; the reference documents nothing.
+  const auto slot = static_cast<unsigned>(Slot::KMPlaneFromPoints);
+  OperationTable sse;
+  FindImplementationFamily("sse")->install(sse, RealProcessor());
+  const SlotFigures figures = MeasureSlot(slot, sse, "sse", 200);
+  EXPECT_GT(figures.outside_domain, 0u);
+  EXPECT_GT(figures.measured, 100u);
+  EXPECT_EQ(MeasureSlot(slot, ReferenceTable(), "reference", 200).outside_domain, 0u);
+  ResetSelectionForTesting();
+}
+
+TEST(MeasuringProcessor, ThisOneWhereTheFamilyRunsASimulatedOneForThePortable3DNow) {
+  EXPECT_EQ(MeasuringProcessorFor(*FindImplementationFamily("reference")), &RealProcessor());
+  const ImplementationFamily& amd = *FindImplementationFamily("3dnow");
+  const ProcessorProbe* processor = MeasuringProcessorFor(amd);
+  ASSERT_NE(processor, nullptr);
+  EXPECT_TRUE(amd.can_run(*processor));
+}
+
+TEST(SuggestedBound, LeavesAQuarterOfRoomOnANiceStep) {
+  EXPECT_EQ(SuggestedBound(0), 1);
+  EXPECT_EQ(SuggestedBound(0.99), 1.5);
+  EXPECT_EQ(SuggestedBound(3.2), 4);
+  EXPECT_EQ(SuggestedBound(10), 16);
+  EXPECT_TRUE(std::isinf(SuggestedBound(INFINITY)));
+}
+
 }  // namespace
 }  // namespace kubik::accuracy
