@@ -61,9 +61,9 @@ run_tests() {
   # ThreadSanitizer first, then run everything in release and sanitizer builds.
   echo "== tsan build (dispatch) =="
   cmake --preset tsan >/dev/null
-  cmake --build --preset tsan --target math_dispatch_test
+  cmake --build --preset tsan --target math_dispatch_test math_first_call_race
   echo "== tsan tests (dispatch) =="
-  ctest --preset tsan -R 'Binding\.'
+  ctest --preset tsan -R 'Binding\.|math_first_call_race'
   local preset
   for preset in release asan; do
     echo "== $preset build =="

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ namespace {
 using kubik::OperationTable;
 using kubik::Slot;
 
-constexpr const char* kFamilies[] = {"reference", "x87", "sse", "sse2"};
+constexpr const char* kFamilies[] = {"reference", "x87", "sse", "sse2", "avx2", "avx512"};
 constexpr std::uint32_t kCounts[] = {16, 1000, 1000000};
 
 // The family's table, also bound to the process table so that operations
@@ -73,6 +74,32 @@ void Float16To32Array(benchmark::State& state, const kubik::ImplementationFamily
   const auto convert = table.Get<Slot::KMFloat16To32Array>();
   for (auto _ : state) {
     benchmark::DoNotOptimize(convert(out.data(), in.data(), n));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * n);
+}
+
+void Float32To16Array(benchmark::State& state, const kubik::ImplementationFamily* family,
+                      std::uint32_t n) {
+  OperationTable table;
+  Bind(*family, table);
+  std::vector<float> in(n);
+  for (std::uint32_t i = 0; i < n; ++i) in[i] = static_cast<float>(i % 4096) * 0.37f - 700.0f;
+  std::vector<KMFLOAT16> out(n);
+  const auto convert = table.Get<Slot::KMFloat32To16Array>();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(convert(out.data(), in.data(), n));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * n);
+}
+
+// The memory floor of the 3-vector array transforms: a copy of the same
+// bytes.
+void CopyVec3Array(benchmark::State& state, std::uint32_t n) {
+  std::vector<KMVECTOR3> in(n, KMVECTOR3(1, 2, 3)), out(n);
+  for (auto _ : state) {
+    std::memcpy(out.data(), in.data(), n * sizeof(KMVECTOR3));
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * n);
@@ -149,6 +176,9 @@ std::string Name(const char* operation, const char* family, std::uint32_t n = 0)
 }
 
 void RegisterAll() {
+  for (std::uint32_t n : kCounts) {
+    benchmark::RegisterBenchmark(Name("CopyVec3Array", "memcpy", n).c_str(), CopyVec3Array, n);
+  }
   for (const char* name : kFamilies) {
     const kubik::ImplementationFamily* family = kubik::FindImplementationFamily(name);
     if (!family || !family->can_run(kubik::RealProcessor())) continue;
@@ -158,6 +188,8 @@ void RegisterAll() {
       benchmark::RegisterBenchmark(Name("Vec4TransformArray", name, n).c_str(), Vec4TransformArray,
                                    family, n);
       benchmark::RegisterBenchmark(Name("Float16To32Array", name, n).c_str(), Float16To32Array,
+                                   family, n);
+      benchmark::RegisterBenchmark(Name("Float32To16Array", name, n).c_str(), Float32To16Array,
                                    family, n);
     }
     benchmark::RegisterBenchmark(Name("SkinnedMeshBlend", name).c_str(), Skinning, family);

@@ -1,9 +1,14 @@
-// cglm's inline (header) API, compiled for this machine: it takes its SSE and
-// AVX paths from the compiler's target macros. Column-major with column
-// vectors, so this library's matrix bytes are the transpose: A x B here is
-// B * A there. cglm has no half-precision conversion.
+// cglm in its two API styles: the inline (header) array API, compiled for this
+// machine, which takes its SSE and AVX paths from the compiler's target
+// macros; and the same operations called in the compiled library (glmc_*),
+// built however the distribution built it. Column-major with column vectors,
+// so this library's matrix bytes are the transpose: A x B here is B * A there.
+// cglm has no half-precision conversion and no batch transform.
 // Every clip-space variant, for the left-handed, depth 0 to 1 builders.
 #define CGLM_CLIPSPACE_INCLUDE_ALL
+#include <cglm/call.h>
+#include <cglm/call/clipspace/persp_lh_zo.h>
+#include <cglm/call/clipspace/view_lh_zo.h>
 #include <cglm/cglm.h>
 
 #include "bench/peers/peer_bench.h"
@@ -67,11 +72,51 @@ struct Cglm {
   }
 };
 
+// The compiled library's entries: a call per operation, as a program linking
+// libcglm makes them.
+struct CglmCall {
+  static void Mat4Multiply(float* out, const float* a, const float* b) {
+    glmc_mat4_mul(M(b), M(a), Mout(out));
+  }
+  static void Mat4Inverse(float* out, const float* m) { glmc_mat4_inv(M(m), Mout(out)); }
+  static void TransformCoord(float* out, const float* v, const float* m) {
+    CGLM_ALIGN(16) vec4 p = {v[0], v[1], v[2], 1.0f};
+    CGLM_ALIGN(16) vec4 r;
+    glmc_mat4_mulv(M(m), p, r);
+    glmc_vec3_divs(r, r[3], out);
+  }
+  static void TransformCoordArray(float* out, const float* v, const float* m, std::uint32_t n) {
+    for (std::uint32_t i = 0; i < n; ++i) TransformCoord(out + 3 * i, v + 3 * i, m);
+  }
+  static void Vec3Normalize(float* out, const float* v) { glmc_vec3_normalize_to(V(v), out); }
+  static void QuatMultiply(float* out, const float* q1, const float* q2) {
+    glmc_quat_mul(V(q2), V(q1), out);
+  }
+  static void QuatSlerp(float* out, const float* q1, const float* q2, float t) {
+    glmc_quat_slerp(V(q1), V(q2), t, out);
+  }
+  static void YawPitchRoll(float* out, float yaw, float pitch, float roll) {
+    vec3 angles = {pitch, yaw, roll};
+    glmc_euler_yxz(angles, Mout(out));
+  }
+  static void LookAtLH(float* out, const float* eye, const float* at, const float* up) {
+    glmc_lookat_lh_zo(V(eye), V(at), V(up), Mout(out));
+  }
+  static void PerspectiveFovLH(float* out, float fovy, float aspect, float zn, float zf) {
+    glmc_perspective_lh_zo(fovy, aspect, zn, zf, Mout(out));
+  }
+};
+
 }  // namespace
 
 #ifndef KUBIK_PEER_KERNELS_ONLY
-const Peer& CglmPeer() {
-  static const Peer peer = MakePeer<Cglm>("cglm");
+const Peer& CglmInlinePeer() {
+  static const Peer peer = MakePeer<Cglm>("cglm", "inline");
+  return peer;
+}
+
+const Peer& CglmCallPeer() {
+  static const Peer peer = MakePeer<CglmCall>("cglm", "call");
   return peer;
 }
 #endif

@@ -98,13 +98,18 @@ struct Kernels {
 
 using BenchFn = void (*)(benchmark::State&);
 
-// One implementation: its kernels (for the agreement check) and the timing
-// loops built on the very same kernels. Null where it has no such operation.
+// One implementation in one configuration (a peer is tried in several: build
+// defines, API style, whole-array or per-point code): its kernels (for the
+// agreement check) and the timing loops built on the very same kernels. Null
+// where it has no such operation. The benchmarks are named
+// "<operation>/<name>:<config>".
 struct Peer {
   const char* name;
+  const char* config;
   bool (*runs)();  // null: runs wherever the program runs
   Kernels kernels;
   BenchFn bench[kOpCount] = {};
+  bool compared = true;  // false for a bound that does not compute the operation
 };
 
 // ---- Timing loops ---------------------------------------------------------
@@ -260,8 +265,8 @@ void BenchPerspective(benchmark::State& state) {
   }
 }
 
-// The kernels of a struct of static kernels; an operation the struct does
-// not define stays null.
+// The kernels alone of a struct of static kernels, for the accuracy
+// program; an operation the struct does not define stays null.
 template <class K>
 Kernels MakeKernels() {
   Kernels kernels;
@@ -284,57 +289,77 @@ Kernels MakeKernels() {
   return kernels;
 }
 
-// Builds a Peer from a struct of static kernels: the kernels, and the timing
-// loops built on the very same kernels.
+// Builds a Peer from a struct of static kernels; an operation the struct does
+// not define stays null.
 template <class K>
-Peer MakePeer(const char* name, bool (*runs)() = nullptr) {
-  Peer peer{name, runs, MakeKernels<K>(), {}};
+Peer MakePeer(const char* name, const char* config, bool (*runs)() = nullptr) {
+  Peer peer{name, config, runs, {}, {}};
   if constexpr (requires { &K::Mat4Multiply; }) {
+    peer.kernels.mat4_multiply = &K::Mat4Multiply;
     peer.bench[kMat4Multiply] = &BenchMat4Multiply<&K::Mat4Multiply>;
   }
   if constexpr (requires { &K::Mat4Inverse; }) {
+    peer.kernels.mat4_inverse = &K::Mat4Inverse;
     peer.bench[kMat4Inverse] = &BenchMat4Inverse<&K::Mat4Inverse>;
   }
   if constexpr (requires { &K::TransformCoord; }) {
+    peer.kernels.transform_coord = &K::TransformCoord;
     peer.bench[kTransformCoord] = &BenchTransformCoord<&K::TransformCoord>;
   }
   if constexpr (requires { &K::TransformCoordArray; }) {
+    peer.kernels.transform_coord_array = &K::TransformCoordArray;
     peer.bench[kTransformCoord1k] = &BenchTransformCoordArray<&K::TransformCoordArray, kSmallArray>;
     peer.bench[kTransformCoord1M] = &BenchTransformCoordArray<&K::TransformCoordArray, kLargeArray>;
   }
   if constexpr (requires { &K::Vec3Normalize; }) {
+    peer.kernels.vec3_normalize = &K::Vec3Normalize;
     peer.bench[kVec3Normalize] = &BenchVec3Normalize<&K::Vec3Normalize>;
   }
   if constexpr (requires { &K::QuatMultiply; }) {
+    peer.kernels.quat_multiply = &K::QuatMultiply;
     peer.bench[kQuatMultiply] = &BenchQuatMultiply<&K::QuatMultiply>;
   }
   if constexpr (requires { &K::QuatSlerp; }) {
+    peer.kernels.quat_slerp = &K::QuatSlerp;
     peer.bench[kQuatSlerp] = &BenchQuatSlerp<&K::QuatSlerp>;
   }
   if constexpr (requires { &K::YawPitchRoll; }) {
+    peer.kernels.yaw_pitch_roll = &K::YawPitchRoll;
     peer.bench[kYawPitchRoll] = &BenchYawPitchRoll<&K::YawPitchRoll>;
   }
   if constexpr (requires { &K::Float32To16; }) {
+    peer.kernels.float32_to_16 = &K::Float32To16;
     peer.bench[kFloat32To16] = &BenchFloat32To16<&K::Float32To16>;
   }
   if constexpr (requires { &K::Float16To32; }) {
+    peer.kernels.float16_to_32 = &K::Float16To32;
     peer.bench[kFloat16To32] = &BenchFloat16To32<&K::Float16To32>;
   }
   if constexpr (requires { &K::LookAtLH; }) {
+    peer.kernels.look_at_lh = &K::LookAtLH;
     peer.bench[kLookAtLH] = &BenchLookAt<&K::LookAtLH>;
   }
   if constexpr (requires { &K::PerspectiveFovLH; }) {
+    peer.kernels.perspective_fov_lh = &K::PerspectiveFovLH;
     peer.bench[kPerspectiveFovLH] = &BenchPerspective<&K::PerspectiveFovLH>;
   }
   return peer;
 }
 
-// The peers, each defined in its own translation unit.
-const Peer& GlmPeer();
-const Peer& EigenPeer();
-const Peer& CglmPeer();
-// Their kernels alone, for the accuracy program, which compiles the peers'
-// units with KUBIK_PEER_KERNELS_ONLY (no timing loops, no benchmark data).
+// The peers in each configuration tried. Configurations that need different
+// build defines live in translation units of their own.
+const Peer& GlmPlainPeer();         // no defines: packed types, the compiler vectorises
+const Peer& GlmSimdPeer();          // GLM_FORCE_INTRINSICS, GLM_FORCE_DEFAULT_ALIGNED_GENTYPES
+const Peer& EigenFixedPeer();       // fixed-size objects, the array one point at a time
+const Peer& EigenMapPeer();         // the array as one Map of a 3 x n matrix
+const Peer& EigenMapBlockedPeer();  // the same Map, 256 points at a time
+const Peer& CglmInlinePeer();       // the header (inline) array API, glm_*
+const Peer& CglmCallPeer();         // the compiled library's API, glmc_*
+
+// The kernels of the configuration a user gets first (GLM plain, Eigen's
+// fixed-size objects, cglm's header API), for the accuracy program, which
+// compiles the peers' units with KUBIK_PEER_KERNELS_ONLY: no timing loops,
+// no benchmark data.
 const Kernels& GlmKernels();
 const Kernels& EigenKernels();
 const Kernels& CglmKernels();

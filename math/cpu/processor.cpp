@@ -40,16 +40,14 @@ std::optional<bool> KernelListsCpuFlag(const char* flag) {
 
 class ThisProcessor final : public ProcessorProbe {
  public:
-  bool Cpuid(std::uint32_t leaf, CpuidRegisters* out) const override {
-    // Every x86-64 processor has CPUID; __get_cpuid also refuses leaves
-    // above the highest one the processor reports.
+  // Every x86-64 processor has CPUID.
+  bool HasCpuid() const override { return true; }
+
+  CpuidRegisters Cpuid(std::uint32_t leaf) const override {
+    // __get_cpuid refuses leaves above the highest one the processor reports.
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (!__get_cpuid(leaf, &eax, &ebx, &ecx, &edx)) {
-      *out = CpuidRegisters{};
-      return true;
-    }
-    *out = CpuidRegisters{eax, ebx, ecx, edx};
-    return true;
+    if (!__get_cpuid_count(leaf, 0, &eax, &ebx, &ecx, &edx)) return CpuidRegisters{};
+    return CpuidRegisters{eax, ebx, ecx, edx};
   }
 
   bool OsProcessorFeature(OsFeature feature) const override {
@@ -62,6 +60,14 @@ class ThisProcessor final : public ProcessorProbe {
         return KernelListsCpuFlag("3dnow").value_or(false);
     }
     return false;
+  }
+
+  std::uint64_t ExtendedStateMask() const override {
+    // XGETBV faults unless the operating system enabled it (OSXSAVE).
+    if (!(Cpuid(1).ecx & kEcxOsXsave)) return 0;
+    unsigned low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (std::uint64_t{high} << 32) | low;
   }
 };
 
@@ -88,11 +94,19 @@ SimulatedProcessor& SimulatedProcessor::WithoutCpuid() {
   return *this;
 }
 
-bool SimulatedProcessor::Cpuid(std::uint32_t leaf, CpuidRegisters* out) const {
-  if (!has_cpuid_) return false;
+SimulatedProcessor& SimulatedProcessor::SavedState(std::uint64_t xcr0) {
+  xcr0_ = xcr0;
+  return *this;
+}
+
+std::uint64_t SimulatedProcessor::ExtendedStateMask() const {
+  if (!has_cpuid_ || !(Cpuid(1).ecx & kEcxOsXsave)) return 0;
+  return xcr0_;
+}
+
+CpuidRegisters SimulatedProcessor::Cpuid(std::uint32_t leaf) const {
   auto it = leaves_.find(leaf);
-  *out = it == leaves_.end() ? CpuidRegisters{} : it->second;
-  return true;
+  return it == leaves_.end() ? CpuidRegisters{} : it->second;
 }
 
 bool SimulatedProcessor::OsProcessorFeature(OsFeature feature) const {
@@ -100,13 +114,29 @@ bool SimulatedProcessor::OsProcessorFeature(OsFeature feature) const {
 }
 
 std::uint32_t QuerySimdSupport(const ProcessorProbe& processor) {
+  if (!processor.HasCpuid()) return 0;
+  if (processor.Cpuid(0).eax == 0) return 0;
+  const std::uint32_t edx = processor.Cpuid(1).edx;
   std::uint32_t result = 0;
-  CpuidRegisters regs;
-  if (!processor.Cpuid(0, &regs)) return 0;
-  if (regs.eax == 0) return 0;
-  processor.Cpuid(1, &regs);
-  if (regs.edx & kEdxSse) result |= kSimdSse;
-  if (regs.edx & kEdxSse2) result |= kSimdSse2;
+  if (edx & kEdxSse) result |= kSimdSse;
+  if (edx & kEdxSse2) result |= kSimdSse2;
+  return result;
+}
+
+std::uint32_t QueryVectorExtensions(const ProcessorProbe& processor) {
+  if (!processor.HasCpuid() || processor.Cpuid(0).eax < 7) return 0;
+  constexpr std::uint32_t kLeaf1Avx2 = kEcxFma | kEcxOsXsave | kEcxAvx | kEcxF16c;
+  if ((processor.Cpuid(1).ecx & kLeaf1Avx2) != kLeaf1Avx2) return 0;
+  const std::uint64_t saved = processor.ExtendedStateMask();
+  if ((saved & kXcr0YmmState) != kXcr0YmmState) return 0;
+  const std::uint32_t leaf7_ebx = processor.Cpuid(7).ebx;
+  if (!(leaf7_ebx & kLeaf7EbxAvx2)) return 0;
+  std::uint32_t result = kVectorAvx2;
+  constexpr std::uint32_t kLeaf7Avx512 =
+      kLeaf7EbxAvx512F | kLeaf7EbxAvx512Dq | kLeaf7EbxAvx512Bw | kLeaf7EbxAvx512Vl;
+  if ((leaf7_ebx & kLeaf7Avx512) == kLeaf7Avx512 && (saved & kXcr0ZmmState) == kXcr0ZmmState) {
+    result |= kVectorAvx512;
+  }
   return result;
 }
 
@@ -115,25 +145,22 @@ std::uint32_t QuerySimdSupport() {
 }
 
 std::uint32_t GetProcessorFeatureFlags(const ProcessorProbe& processor) {
-  CpuidRegisters regs;
+  std::uint32_t flags = kFeatureAlways;
   // Only reached after the operating system reported 3DNow!, so CPUID exists;
   // a probe without it gives the bare flags.
-  if (!processor.Cpuid(0, &regs)) return kFeatureAlways;
-  std::uint32_t flags = kFeatureAlways;
-  processor.Cpuid(0, &regs);
+  if (!processor.HasCpuid()) return flags;
   // The 3DNow! bits below count whatever the vendor.
-  if (regs.eax == 0) return flags;
+  if (processor.Cpuid(0).eax == 0) return flags;
   flags |= kFeatureStandardLeaves;
-  processor.Cpuid(1, &regs);
-  if (regs.edx & kEdxMmx) flags |= kFeatureMmx;
-  if (regs.edx & kEdxSse) flags |= kFeatureSse;
-  processor.Cpuid(0x80000000u, &regs);
-  if (regs.eax <= 0x80000000u) return flags;
+  const std::uint32_t edx = processor.Cpuid(1).edx;
+  if (edx & kEdxMmx) flags |= kFeatureMmx;
+  if (edx & kEdxSse) flags |= kFeatureSse;
+  if (processor.Cpuid(0x80000000u).eax <= 0x80000000u) return flags;
   flags |= kFeatureExtendedLeaves;
-  processor.Cpuid(0x80000001u, &regs);
-  if (regs.edx & kExtEdx3DNow) flags |= kFeature3DNow;
-  if (regs.edx & kExtEdxExtended3DNow) flags |= kFeatureExtended3DNow;
-  if (regs.edx & kExtEdxAmdMmx) flags |= kFeatureAmdMmx;
+  const std::uint32_t extended_edx = processor.Cpuid(0x80000001u).edx;
+  if (extended_edx & kExtEdx3DNow) flags |= kFeature3DNow;
+  if (extended_edx & kExtEdxExtended3DNow) flags |= kFeatureExtended3DNow;
+  if (extended_edx & kExtEdxAmdMmx) flags |= kFeatureAmdMmx;
   return flags;
 }
 

@@ -2,10 +2,17 @@
 // tests and installers run before anything is known about the processor.
 #include "math/cpu/registry.h"
 
+#include <cstddef>
+#include <initializer_list>
+#include <span>
+
 #include "math/cpu/installers.h"
 #include "math/reference/bounds.h"
 #include "math/simd/amd/family.h"
+#include "math/simd/avx2/family.h"
+#include "math/simd/avx512/family.h"
 #include "math/simd/sse/family.h"
+#include "math/simd/sse2/family.h"
 #include "math/simd/x87/family.h"
 
 namespace kubik {
@@ -51,6 +58,53 @@ bool Runs3DNow(const ProcessorProbe& processor) {
   return processor.OsProcessorFeature(OsFeature::FEATURE_3DNOW);
 }
 
+// Both build on the SSE2 family: the slots they leave keep its functions.
+void InstallAvx2(OperationTable& table, const ProcessorProbe& processor) {
+  InstallX87(table, processor);
+  sse2::Install(table);
+  avx2::Install(table);
+}
+
+void InstallAvx512(OperationTable& table, const ProcessorProbe& processor) {
+  InstallAvx2(table, processor);
+  avx512::Install(table);
+}
+
+// The slots a family writes beyond the x87-tuned set, when it lays its own
+// functions over other families': every slot any of the lists names.
+struct SlotUnion {
+  Slot slots[kSlotCount]{};
+  std::size_t count = 0;
+  constexpr std::span<const Slot> Span() const { return {slots, count}; }
+};
+
+constexpr SlotUnion UnionOf(std::initializer_list<std::span<const Slot>> lists) {
+  SlotUnion result;
+  for (unsigned i = 0; i < kSlotCount; ++i) {
+    const Slot slot = static_cast<Slot>(i);
+    bool listed = false;
+    for (std::span<const Slot> list : lists) {
+      for (Slot s : list) listed = listed || s == slot;
+    }
+    if (listed) result.slots[result.count++] = slot;
+  }
+  return result;
+}
+
+constexpr SlotUnion kAvx2Writes = UnionOf({sse2::kSlots, avx2::kSlots});
+constexpr SlotUnion kAvx512Writes = UnionOf({sse2::kSlots, avx2::kSlots, avx512::kSlots});
+
+bool RunsAvx2(const ProcessorProbe& processor) {
+  return (QueryVectorExtensions(processor) & kVectorAvx2) != 0;
+}
+
+// The AVX-512 family replaces only the slots where 512-bit registers
+// measured faster than AVX2 on a processor that splits them (Zen 4), so it
+// is preferred wherever it runs.
+bool RunsAvx512(const ProcessorProbe& processor) {
+  return (QueryVectorExtensions(processor) & kVectorAvx512) != 0;
+}
+
 constexpr Slot k3DNowSlots[] = {KUBIK_3DNOW_FAMILY_SLOTS(KUBIK_SLOT_VALUE)};
 
 constexpr ImplementationFamily kFamilies[] = {
@@ -61,6 +115,9 @@ constexpr ImplementationFamily kFamilies[] = {
     {"sse2", kSse2Set, 30, true, &RunsSse2, &InstallOverX87<&sse2::Install>, sse2::kSlots,
      sse2::kBounds},
     {"3dnow", k3DNowSets, 40, true, &Runs3DNow, &Install3DNow, k3DNowSlots, amd::kBounds},
+    {"avx2", kAvx2Set, 50, true, &RunsAvx2, &InstallAvx2, kAvx2Writes.Span(), avx2::kBounds},
+    {"avx512", kAvx512Set, 60, true, &RunsAvx512, &InstallAvx512, kAvx512Writes.Span(),
+     avx512::kBounds},
 };
 
 }  // namespace

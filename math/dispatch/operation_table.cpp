@@ -64,10 +64,6 @@ const void* OperationTable::Address(unsigned slot) const {
   }
 }
 
-bool IsListedSlot(unsigned slot) {
-  return SlotName(slot) != nullptr;
-}
-
 const char* SlotName(unsigned slot) {
   switch (slot) {
 #define KUBIK_SLOT_NAME(slot, name, result, params, args) \

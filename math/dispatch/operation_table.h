@@ -62,8 +62,6 @@ struct OperationTable {
 KUBIK_DISPATCHED_OPERATIONS(KUBIK_SLOT_TRAITS)
 #undef KUBIK_SLOT_TRAITS
 
-// True when `slot` is the number of a built, dispatched operation.
-bool IsListedSlot(unsigned slot);
 // The operation name of a listed slot, else null.
 const char* SlotName(unsigned slot);
 

@@ -2,7 +2,7 @@
 //   X(slot, name, result, (parameters), (arguments))
 // The slot enum, the table members, the public entries, the first-call stubs
 // and the reference table are all generated from it, so a slot cannot drift
-// from its signature. An operation is listed once it is built.
+// from its signature.
 #pragma once
 
 #include <kubik/kmath.h>
@@ -190,15 +190,15 @@
     (KMPLANE * out, uint32_t out_stride, const KMPLANE* plane, uint32_t plane_stride,              \
      const KMMATRIX* m, uint32_t n),                                                               \
     (out, out_stride, plane, plane_stride, m, n))                                                  \
-  X(69, SkinnedMeshBlend, void,                                                                     \
+  X(69, SkinnedMeshBlend, void,                                                                    \
     (const KMMATRIX* position_matrices, const KMMATRIX* normal_matrices, const void* source,       \
-     void* destination, uint32_t vertex_count, uint32_t stride, const KMVECTOR3** source_normals, \
+     void* destination, uint32_t vertex_count, uint32_t stride, const KMVECTOR3** source_normals,  \
      KMVECTOR3** destination_normals, uint32_t normal_stream_count, uint32_t copy_offset,          \
      const float* influences, int32_t copy_first),                                                 \
     (position_matrices, normal_matrices, source, destination, vertex_count, stride,                \
      source_normals, destination_normals, normal_stream_count, copy_offset, influences,            \
      copy_first))                                                                                  \
-  X(70, NPatchTessellate, void,                                                                     \
+  X(70, NPatchTessellate, void,                                                                    \
     (const KMVECTOR3* normals, const float* samples, uint32_t sample_count, float* output,         \
      const float* corner0, const float* corner1, const float* corner2, uint32_t vertex_size),      \
     (normals, samples, sample_count, output, corner0, corner1, corner2, vertex_size))              \

@@ -261,3 +261,6 @@ extern "C" float PerlinNoise3(const KMVECTOR3* point) {
   const double d = layer(z.b1, z.r1);
   return static_cast<float>(kOutputScale * Lerp(sz, c, d));
 }
+
+// The prefixed name: the same function under a second symbol.
+extern "C" float KMPerlinNoise3(const KMVECTOR3* point) __attribute__((alias("PerlinNoise3")));

@@ -30,9 +30,6 @@ inline constexpr GfxResult GFX_ERROR_NOT_AVAILABLE = -3;  // unsupported format,
 inline constexpr bool GfxSucceeded(GfxResult result) {
   return result >= 0;
 }
-inline constexpr bool GfxFailed(GfxResult result) {
-  return result < 0;
-}
 
 // The interface version a program is built against; CreateGraphicsSystem
 // refuses any other.

@@ -66,12 +66,6 @@ inline Pair Sub(Pair a, Pair b) {
 inline Pair Mul(Pair a, Pair b) {
   return _m_pfmul(a, b);
 }  // PFMUL
-inline Pair Min(Pair a, Pair b) {
-  return _m_pfmin(a, b);
-}  // PFMIN
-inline Pair Max(Pair a, Pair b) {
-  return _m_pfmax(a, b);
-}  // PFMAX
 inline Pair AddAcross(Pair a, Pair b) {
   return _m_pfacc(a, b);
 }  // PFACC
@@ -81,18 +75,12 @@ inline Pair Greater(Pair a, Pair b) {
 inline Pair GreaterEqual(Pair a, Pair b) {
   return _m_pfcmpge(a, b);
 }  // PFCMPGE
-inline Pair Equal(Pair a, Pair b) {
-  return _m_pfcmpeq(a, b);
-}  // PFCMPEQ
 inline Pair And(Pair a, Pair b) {
   return _m_pand(a, b);
 }  // PAND
 inline Pair AndNot(Pair a, Pair b) {
   return _m_pandn(a, b);
 }  // PANDN: ~a & b
-inline Pair Or(Pair a, Pair b) {
-  return _m_por(a, b);
-}  // POR
 inline Pair Xor(Pair a, Pair b) {
   return _m_pxor(a, b);
 }  // PXOR
@@ -192,12 +180,6 @@ inline Pair Sub(Pair a, Pair b) {
 inline Pair Mul(Pair a, Pair b) {
   return {a.lo * b.lo, a.hi * b.hi};
 }
-inline Pair Min(Pair a, Pair b) {
-  return {a.lo < b.lo ? a.lo : b.lo, a.hi < b.hi ? a.hi : b.hi};
-}
-inline Pair Max(Pair a, Pair b) {
-  return {a.lo > b.lo ? a.lo : b.lo, a.hi > b.hi ? a.hi : b.hi};
-}
 inline Pair AddAcross(Pair a, Pair b) {
   return {a.lo + a.hi, b.lo + b.hi};
 }
@@ -207,17 +189,11 @@ inline Pair Greater(Pair a, Pair b) {
 inline Pair GreaterEqual(Pair a, Pair b) {
   return {detail::Mask(a.lo >= b.lo), detail::Mask(a.hi >= b.hi)};
 }
-inline Pair Equal(Pair a, Pair b) {
-  return {detail::Mask(a.lo == b.lo), detail::Mask(a.hi == b.hi)};
-}
 inline Pair And(Pair a, Pair b) {
   return detail::Bitwise(a, b, [](std::uint32_t x, std::uint32_t y) { return x & y; });
 }
 inline Pair AndNot(Pair a, Pair b) {
   return detail::Bitwise(a, b, [](std::uint32_t x, std::uint32_t y) { return ~x & y; });
-}
-inline Pair Or(Pair a, Pair b) {
-  return detail::Bitwise(a, b, [](std::uint32_t x, std::uint32_t y) { return x | y; });
 }
 inline Pair Xor(Pair a, Pair b) {
   return detail::Bitwise(a, b, [](std::uint32_t x, std::uint32_t y) { return x ^ y; });

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "math/pipeline/pipeline.h"
+#include "math/types/pipeline.h"
 #include "tests/math/accuracy/case_values.h"
 #include "tests/math/accuracy/tracked.h"
 

@@ -592,13 +592,12 @@ KMQUATERNION Quaternion(std::span<const float> v, std::size_t at) {
   return KMQUATERNION(v[at], v[at + 1], v[at + 2], v[at + 3]);
 }
 
-bool SlerpCaseDiffers(std::span<const float> v) {
-  return Degenerate2(v) || SlerpDiffers(Quaternion(v, 0), Quaternion(v, 4), v[8]);
+template <bool (*Differs)(const KMQUATERNION&, const KMQUATERNION&, float)>
+bool SlerpCaseDiffersBy(std::span<const float> v) {
+  return Degenerate2(v) || Differs(Quaternion(v, 0), Quaternion(v, 4), v[8]);
 }
-
-// Squad and the barycentric form: the same at each slerp they compose
-// (computed with the reference's intermediate results).
-bool SquadCaseDiffers(std::span<const float> v) {
+template <bool (*Differs)(const KMQUATERNION&, const KMQUATERNION&, float)>
+bool SquadCaseDiffersBy(std::span<const float> v) {
   if (Degenerate2(v)) return true;
   const KMQUATERNION q1 = Quaternion(v, 0), a = Quaternion(v, 4), b = Quaternion(v, 8),
                      c = Quaternion(v, 12);
@@ -607,11 +606,10 @@ bool SquadCaseDiffers(std::span<const float> v) {
   reference::KMQuaternionSlerp(&outer, &q1, &c, t);
   reference::KMQuaternionSlerp(&inner, &a, &b, t);
   const float u = static_cast<float>((1.0 - t) * t * 2.0);
-  return SlerpDiffers(q1, c, t) || SlerpDiffers(a, b, t) || SlerpDiffers(outer, inner, u);
+  return Differs(q1, c, t) || Differs(a, b, t) || Differs(outer, inner, u);
 }
-
-// Also: no test of f + g, which the reference treats as 0 within 2^-23.
-bool BaryCentricCaseDiffers(std::span<const float> v) {
+template <bool (*Differs)(const KMQUATERNION&, const KMQUATERNION&, float)>
+bool BaryCentricCaseDiffersBy(std::span<const float> v) {
   if (Degenerate2(v)) return true;
   const KMQUATERNION q1 = Quaternion(v, 0), q2 = Quaternion(v, 4), q3 = Quaternion(v, 8);
   const float f = v[12], g = v[13], s = f + g;
@@ -619,9 +617,12 @@ bool BaryCentricCaseDiffers(std::span<const float> v) {
   KMQUATERNION p, r;
   reference::KMQuaternionSlerp(&p, &q1, &q2, s);
   reference::KMQuaternionSlerp(&r, &q1, &q3, s);
-  return SlerpDiffers(q1, q2, s) || SlerpDiffers(q1, q3, s) ||
-         SlerpDiffers(p, r, static_cast<float>(double{g} / s)) || !(std::fabs(g / s) <= 4);
+  return Differs(q1, q2, s) || Differs(q1, q3, s) ||
+         Differs(p, r, static_cast<float>(double{g} / s)) || !(std::fabs(g / s) <= 4);
 }
+constexpr auto SlerpCaseDiffers = &SlerpCaseDiffersBy<&SlerpDiffers>;
+constexpr auto SquadCaseDiffers = &SquadCaseDiffersBy<&SlerpDiffers>;
+constexpr auto BaryCentricCaseDiffers = &BaryCentricCaseDiffersBy<&SlerpDiffers>;
 
 // Spline weights in single precision: far outside [0, 1] (|s| above 2) the
 // terms in s^3 cancel.
@@ -806,10 +807,10 @@ constexpr DocumentedDifference k3DNowDifferences[] = {
     {Slot::KMMatrixRotationY, "angle beyond the kernels", {}, &RotationAngleBeyondKernels},
     {Slot::KMMatrixRotationZ, "angle beyond the kernels", {}, &RotationAngleBeyondKernels},
     {Slot::KMQuaternionSlerp, "zero dot takes the other arc; linear above 0.99999", kKernelWeights,
-     &SlerpCaseDiffers},
-    {Slot::KMQuaternionSquad, "its slerps' differences", kKernelWeights, &SquadCaseDiffers},
+     SlerpCaseDiffers},
+    {Slot::KMQuaternionSquad, "its slerps' differences", kKernelWeights, SquadCaseDiffers},
     {Slot::KMQuaternionBaryCentric, "its slerps' differences; no test of f + g", kKernelWeights,
-     &BaryCentricCaseDiffers},
+     BaryCentricCaseDiffers},
     {Slot::KMMatrixAffineTransformation,
      "rotation about the centre in single precision",
      {},
@@ -946,12 +947,82 @@ constexpr DocumentedDifference kSse2Differences[] = {
 #undef KUBIK_SSE_UNRELATED
 #undef KUBIK_SSE_CANCELS
 
+// ---- AVX2 and AVX-512 ------------------------------------------------------------
+// Single precision with fused multiply-adds; the slots the families leave
+// to the SSE2 set keep that set's differences.
+
+// The family's slerp forms its dot product in single precision: near 0 it
+// may take the other arc. Far outside [0, 1] (|t| above 4) the rounding of
+// the angle, which the reference rounds to float too but not to the same
+// float, is multiplied by t.
+bool FusedSlerpDiffers(const KMQUATERNION& a, const KMQUATERNION& b, float t) {
+  const double exact =
+      double{a.x} * b.x + double{a.y} * b.y + double{a.z} * b.z + double{a.w} * b.w;
+  const double terms = std::fabs(double{a.x} * b.x) + std::fabs(double{a.y} * b.y) +
+                       std::fabs(double{a.z} * b.z) + std::fabs(double{a.w} * b.w);
+  return !(std::fabs(exact) > 0x1p-20 * terms) || !(std::fabs(t) <= 4);
+}
+
+// The weights' angles are single precision: a few units of 2^-24 relative
+// to the angle, carried into the largest output by weights up to about 3.
+constexpr Tolerance kFusedSlerpWeights{8, 0x1p-17};
+
+#define KUBIK_FUSED_UNRELATED(slot) \
+  { Slot::slot, "single precision: values beyond its range, or not finite", {}, &Unrelated }
+
+constexpr DocumentedDifference kAvx2Differences[] = {
+    KUBIK_FUSED_UNRELATED(KMVec2Transform),
+    KUBIK_FUSED_UNRELATED(KMVec3Transform),
+    KUBIK_FUSED_UNRELATED(KMVec4Transform),
+    KUBIK_FUSED_UNRELATED(KMPlaneTransform),
+    KUBIK_FUSED_UNRELATED(KMMatrixMultiply),
+    KUBIK_FUSED_UNRELATED(KMMatrixMultiplyTranspose),
+    KUBIK_FUSED_UNRELATED(KMVec2TransformNormal),
+    KUBIK_FUSED_UNRELATED(KMVec3TransformNormal),
+    KUBIK_FUSED_UNRELATED(KMVec2TransformCoord),
+    KUBIK_FUSED_UNRELATED(KMVec3TransformCoord),
+    KUBIK_FUSED_UNRELATED(KMVec2Normalize),
+    KUBIK_FUSED_UNRELATED(KMVec3Normalize),
+    KUBIK_FUSED_UNRELATED(KMVec4Normalize),
+    KUBIK_FUSED_UNRELATED(KMQuaternionNormalize),
+    KUBIK_FUSED_UNRELATED(KMPlaneNormalize),
+    KUBIK_FUSED_UNRELATED(KMQuaternionMultiply),
+    KUBIK_FUSED_UNRELATED(KMMatrixRotationQuaternion),
+    KUBIK_FUSED_UNRELATED(KMMatrixInverse),
+    {Slot::KMMatrixInverse, "single-precision cofactors of a nearly singular matrix",
+     kSingleCancellation, &NearlySingular},
+    {Slot::KMQuaternionRotationYawPitchRoll,
+     "the family's sine and cosine: half angles beyond 10^4 lose accuracy",
+     {},
+     &AnglesBeyondTheKernel},
+    {Slot::KMMatrixRotationYawPitchRoll,
+     "the family's sine and cosine: half angles beyond 10^4 lose accuracy",
+     {},
+     &AnglesBeyondTheKernel},
+    {Slot::KMVec2TransformCoordArray, "random matrices make w cancel in single precision",
+     kArrayCancelling},
+    {Slot::KMVec3TransformCoordArray, "random matrices make w cancel in single precision",
+     kArrayCancelling},
+    KUBIK_FUSED_UNRELATED(KMVec2TransformCoordArray),
+    KUBIK_FUSED_UNRELATED(KMVec3TransformCoordArray),
+    {Slot::KMQuaternionSlerp, "single-precision dot product, angle and sine arguments",
+     kFusedSlerpWeights, SlerpCaseDiffersBy<&FusedSlerpDiffers>},
+    {Slot::KMQuaternionSquad, "its slerps' differences", kFusedSlerpWeights,
+     SquadCaseDiffersBy<&FusedSlerpDiffers>},
+    {Slot::KMQuaternionBaryCentric, "its slerps' differences", kFusedSlerpWeights,
+     BaryCentricCaseDiffersBy<&FusedSlerpDiffers>},
+};
+
+#undef KUBIK_FUSED_UNRELATED
+
 constexpr FamilyConformance kFamilies[] = {
     {"reference", kExact, {}},
     {"x87", kX87, kX87Differences},
     {"sse", kSinglePrecision, kSseDifferences, "x87"},
     {"sse2", kSinglePrecision, kSse2Differences, "x87"},
     {"3dnow", kSinglePrecision, k3DNowDifferences, "x87"},
+    {"avx2", kSinglePrecision, kAvx2Differences, "sse2"},
+    {"avx512", kSinglePrecision, kAvx2Differences, "sse2"},
 };
 
 }  // namespace

@@ -148,6 +148,6 @@ TEST_P(NPatch, AgreesWithTheReferenceOnRandomPatches) {
   }
 }
 
-KUBIK_PIPELINE_FAMILIES(NPatch);
+KUBIK_FOR_EVERY_FAMILY(NPatch);
 
 }  // namespace

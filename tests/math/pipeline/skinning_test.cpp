@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -24,9 +25,7 @@ struct Vertex {
 constexpr std::uint32_t kStride = sizeof(Vertex);
 constexpr std::uint32_t kTail = offsetof(Vertex, extra);
 
-KMMATRIX Identity() {
-  return KMMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
-}
+using kubik::testing::Identity;
 
 KMMATRIX Translation(float x, float y, float z) {
   KMMATRIX m = Identity();
@@ -319,8 +318,12 @@ TEST_P(Skinning, AgreesWithTheReferenceOnRandomBatches) {
           << "vertex " << v << ", float " << i;
     }
   }
+  // The AVX families' blend is the reference walk on their own transforms.
+  if (Is("avx2") || Is("avx512")) {
+    EXPECT_EQ(std::memcmp(want.data(), got.data(), count * sizeof(Vertex)), 0);
+  }
 }
 
-KUBIK_PIPELINE_FAMILIES(Skinning);
+KUBIK_FOR_EVERY_FAMILY(Skinning);
 
 }  // namespace

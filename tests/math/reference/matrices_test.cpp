@@ -15,6 +15,7 @@
 #include "math/cpu/selection.h"
 #include "math/dispatch/operation_table.h"
 #include "math/reference/reference.h"
+#include "tests/math/family_test_support.h"
 
 namespace {
 
@@ -98,11 +99,6 @@ void ExpectNear(const KMMATRIX& actual, const Dm& expected, double tolerance,
   }
 }
 
-KMMATRIX Identity() {
-  KMMATRIX m;
-  return *KMMatrixIdentity(&m);
-}
-
 KMMATRIX Filled(float value) {
   KMMATRIX m;
   for (auto& row : m.m) {
@@ -111,9 +107,8 @@ KMMATRIX Filled(float value) {
   return m;
 }
 
-bool SameBits(const KMMATRIX& a, const KMMATRIX& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
+using kubik::testing::Identity;
+using kubik::testing::SameBits;
 
 // Equal values (a zero of either sign matches).
 bool SameValues(const KMMATRIX& a, const KMMATRIX& b) {

@@ -10,14 +10,13 @@
 #include <limits>
 #include <random>
 
+#include "tests/math/family_test_support.h"
+
 namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-template <typename T>
-bool SameBits(const T& a, const T& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
+using kubik::testing::SameBits;
 
 TEST(PlaneNormalize, ScalesDWithTheNormal) {
   KMPLANE out;

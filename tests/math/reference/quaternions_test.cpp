@@ -12,15 +12,14 @@
 #include "math/cpu/selection.h"
 #include "math/dispatch/operation_table.h"
 #include "math/reference/reference.h"
+#include "tests/math/family_test_support.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-bool SameBits(const KMQUATERNION& a, const KMQUATERNION& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
+using kubik::testing::SameBits;
 
 ::testing::AssertionResult Near(const KMQUATERNION& a, const KMQUATERNION& b, double tolerance) {
   const double d[4] = {a.x - double(b.x), a.y - double(b.y), a.z - double(b.z), a.w - double(b.w)};

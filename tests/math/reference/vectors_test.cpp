@@ -14,15 +14,15 @@
 #include <vector>
 
 #include "math/reference/reference.h"
+#include "tests/math/family_test_support.h"
 
 namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-template <typename T>
-bool SameBits(const T& a, const T& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
+using kubik::testing::Identity;
+using kubik::testing::RandomMatrix;
+using kubik::testing::SameBits;
 
 // ---- Normalisation --------------------------------------------------------
 // The 3-component form is called directly: its slot holds the x87-tuned
@@ -137,19 +137,6 @@ TEST(VectorNormalize, NaNGivesZero) {
 
 namespace {
 
-KMMATRIX RandomMatrix(std::mt19937& rng) {
-  std::uniform_real_distribution<float> dist(-4.0f, 4.0f);
-  KMMATRIX m;
-  for (auto& row : m.m) {
-    for (float& e : row) e = dist(rng);
-  }
-  return m;
-}
-
-KMMATRIX Identity() {
-  return KMMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
-}
-
 // (in[0..n), [0,] w) x m in double, written out independently of the library.
 void RowTimesMatrix(double out[4], const float* in, int n, double w, const KMMATRIX& m) {
   for (int j = 0; j < 4; ++j) {
@@ -164,7 +151,7 @@ void RowTimesMatrix(double out[4], const float* in, int n, double w, const KMMAT
 TEST(VectorTransform, MatchesTheRowVectorProduct) {
   std::mt19937 rng(7);
   for (int trial = 0; trial < 50; ++trial) {
-    const KMMATRIX m = RandomMatrix(rng);
+    const KMMATRIX m = RandomMatrix(rng, 4);
     const KMVECTOR4 v(1.5f, -2.25f, 0.75f, 3.0f);
     double e[4];
     KMVECTOR4 out;
@@ -314,7 +301,7 @@ std::vector<ArrayForm> ArrayForms() {
 // A projective matrix, so that the coordinate forms really divide.
 KMMATRIX ArrayMatrix() {
   std::mt19937 rng(11);
-  KMMATRIX m = RandomMatrix(rng);
+  KMMATRIX m = RandomMatrix(rng, 4);
   m._14 = 0.25f;
   m._24 = -0.125f;
   m._34 = 0.5f;

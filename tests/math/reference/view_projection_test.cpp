@@ -4,6 +4,9 @@
 #include <kubik/kmath.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 #include <random>
 
 namespace {
@@ -112,6 +115,42 @@ TEST(Perspective, FieldOfViewFormsDifferOnlyInDepth) {
   // The top of the view volume at half the field of view maps to y = 1.
   const double zv = 7.0, top = zv * std::tan(quarter_pi / 2);
   ExpectPoint(Apply(rh, top * aspect, top, -zv), 1, 1, Apply(rh, 0, 0, -zv).z);
+}
+
+// The field-of-view scale is cos/sin of the half angle, each rounded to
+// float from the C library's double sine and cosine; the builders must give
+// those floats bit for bit whatever way they compute them.
+TEST(Perspective, FieldOfViewScaleIsTheLibrarySineAndCosineRoundedToFloat) {
+  auto expect_scale = [](float fovy, float aspect) {
+    const double half = fovy * 0.5f;
+    const double h = static_cast<double>(static_cast<float>(std::cos(half))) /
+                     static_cast<float>(std::sin(half));
+    KMMATRIX lh, rh;
+    KMMatrixPerspectiveFovLH(&lh, fovy, aspect, 0.5f, 50.0f);
+    KMMatrixPerspectiveFovRH(&rh, fovy, aspect, 0.5f, 50.0f);
+    const float y = static_cast<float>(h), x = static_cast<float>(h / aspect);
+    for (const KMMATRIX* m : {&lh, &rh}) {
+      ASSERT_TRUE(std::memcmp(&m->_22, &y, 4) == 0) << std::hexfloat << fovy << " " << m->_22;
+      ASSERT_TRUE(std::memcmp(&m->_11, &x, 4) == 0) << std::hexfloat << fovy << " " << m->_11;
+    }
+  };
+  // Both sides of every range boundary a faster path could have: tiny
+  // angles, a quarter turn of half angle, 135 degrees of half angle.
+  for (float f : {0x1p-130f, 0x1p-119f, 0x1p-118f, 1e-10f, 0.785398185f, 1.57079637f, 1.57079625f,
+                  3.14159274f, 4.69999981f, 4.70000029f, 6.28318548f, 100.0f, -0.9f, 0.0f, -0.0f,
+                  std::numeric_limits<float>::infinity(), std::nanf("")}) {
+    for (float g : {f, std::nextafter(f, 0.0f), std::nextafter(f, 10.0f)}) expect_scale(g, 1.5f);
+  }
+  // Every field of view a camera uses, densely, and random floats of any size.
+  for (float fovy = 1e-3f; fovy < 4.72f; fovy += 3.7e-5f) expect_scale(fovy, 4.0f / 3.0f);
+  std::mt19937 rng(17);
+  std::uniform_real_distribution<float> aspect(0.2f, 5.0f);
+  for (int i = 0; i < 100000; ++i) {
+    const std::uint32_t bits = rng();
+    float fovy;
+    std::memcpy(&fovy, &bits, 4);
+    expect_scale(fovy, aspect(rng));
+  }
 }
 
 TEST(Perspective, OffCenterSendsTheNearCornersToTheClipSquare) {

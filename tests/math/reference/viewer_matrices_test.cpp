@@ -9,28 +9,16 @@
 #include <random>
 
 #include "math/types/float_compare.h"
+#include "tests/math/family_test_support.h"
 
 namespace {
 
 constexpr float kPiOver4 = std::bit_cast<float>(0x3F490FDBu);
 constexpr float kFourThirds = std::bit_cast<float>(0x3FAAAAABu);
 
-KMMATRIX RandomMatrix(std::mt19937& rng) {
-  std::uniform_real_distribution<float> dist(-10.0f, 10.0f);
-  KMMATRIX m;
-  for (auto& row : m.m) {
-    for (float& v : row) v = dist(rng);
-  }
-  return m;
-}
-
-KMMATRIX Identity() {
-  return KMMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
-}
-
-bool SameBits(const KMMATRIX& a, const KMMATRIX& b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
+using kubik::testing::Identity;
+using kubik::testing::RandomMatrix;
+using kubik::testing::SameBits;
 
 void ExpectNear(const KMMATRIX& actual, const double expected[4][4], double tolerance) {
   for (int r = 0; r < 4; ++r) {
@@ -71,7 +59,7 @@ void RotationZ(double m[4][4], double a) {
 TEST(MatrixMultiply, AliasedOutputGivesTheSameProduct) {
   std::mt19937 rng(7);
   for (int trial = 0; trial < 50; ++trial) {
-    const KMMATRIX a = RandomMatrix(rng), b = RandomMatrix(rng);
+    const KMMATRIX a = RandomMatrix(rng, 10), b = RandomMatrix(rng, 10);
     KMMATRIX separate;
     KMMatrixMultiply(&separate, &a, &b);
 
@@ -108,7 +96,7 @@ TEST(MatrixMultiply, IdentityOnEitherSideKeepsTheOperand) {
   std::mt19937 rng(11);
   const KMMATRIX id = Identity();
   for (int trial = 0; trial < 20; ++trial) {
-    const KMMATRIX a = RandomMatrix(rng);
+    const KMMATRIX a = RandomMatrix(rng, 10);
     EXPECT_TRUE(SameBits(a * id, a));
     EXPECT_TRUE(SameBits(id * a, a));
   }

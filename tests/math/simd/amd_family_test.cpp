@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -66,17 +67,26 @@ struct GroupSlot {
   bool extended_table;
 };
 
+bool Contains(std::span<const Slot> slots, unsigned slot) {
+  return std::find(slots.begin(), slots.end(), static_cast<Slot>(slot)) != slots.end();
+}
+
 std::vector<GroupSlot> GroupSlots() {
   std::vector<GroupSlot> all;
-  for (unsigned slot = 0; slot <= 58; ++slot) {
-    if (slot != 39 && IsListedSlot(slot)) all.push_back({"base", slot, false});
+  for (Slot slot : form::kSlots) all.push_back({"base", static_cast<unsigned>(slot), false});
+  for (Slot slot : form::extended::kSlots) {
+    all.push_back({"extended", static_cast<unsigned>(slot), true});
   }
-  for (unsigned slot : {15u, 18u, 24u, 38u}) all.push_back({"extended", slot, true});
-  for (unsigned slot : {59u, 60u, 61u, 62u, 63u, 64u, 65u, 68u}) {
-    all.push_back({"arrays", slot, true});
+  for (Slot slot : amd::sse_arrays::kSlots) {
+    all.push_back({"arrays", static_cast<unsigned>(slot), true});
   }
   // Reference operations that reach the family through the public entries.
-  for (unsigned slot : {39u, 66u, 67u, 71u, 72u}) all.push_back({"composite", slot, true});
+  for (unsigned slot = 0; slot < kSlotCount; ++slot) {
+    if (!Contains(form::kSlots, slot) && !Contains(amd::sse_arrays::kSlots, slot) &&
+        conformance::HarnessCoversSlot(slot)) {
+      all.push_back({"composite", slot, true});
+    }
+  }
   return all;
 }
 
@@ -98,19 +108,6 @@ INSTANTIATE_TEST_SUITE_P(Groups, GroupConformance, ::testing::ValuesIn(GroupSlot
                          [](const ::testing::TestParamInfo<GroupSlot>& info) {
                            return std::string(info.param.group) + "_" + SlotName(info.param.slot);
                          });
-
-TEST(Groups, TheOverridesAndArraysAreTheFamilysOwn) {
-  const OperationTable& base = BaseOnly();
-  const OperationTable& full = Full();
-  for (unsigned slot = 0; slot < kSlotCount; ++slot) {
-    if (!IsListedSlot(slot)) continue;
-    const bool overridden = slot == 15 || slot == 18 || slot == 24 || slot == 38;
-    EXPECT_EQ(base.Address(slot) != full.Address(slot), overridden) << SlotName(slot);
-    const bool reference_kept = slot == 39 || slot == 66 || slot == 67 || slot > 68;
-    EXPECT_EQ(full.Address(slot) == ReferenceTable().Address(slot), reference_kept)
-        << SlotName(slot);
-  }
-}
 
 // ---- Documented differences -------------------------------------------------------
 
@@ -369,10 +366,10 @@ TEST(Selection, InstallsTheGroupsTheProcessorAllows) {
   Select(not_reported, Processor(kMmx | kSse, k3DNow, false));
   for (unsigned slot = 0; slot < kSlotCount; ++slot) {
     const void* family = Full().Address(slot);
-    if (!IsListedSlot(slot) || family == ReferenceTable().Address(slot)) continue;
-    const bool array = (slot >= 59 && slot <= 65) || slot == 68;
-    const bool in_base_set = slot <= 58 && slot != 39;
-    const bool overridden = slot == 15 || slot == 18 || slot == 24 || slot == 38;
+    if (family == ReferenceTable().Address(slot)) continue;
+    const bool array = Contains(amd::sse_arrays::kSlots, slot);
+    const bool in_base_set = Contains(form::kSlots, slot);
+    const bool overridden = Contains(form::extended::kSlots, slot);
     EXPECT_EQ(full.Address(slot), family) << SlotName(slot);
     EXPECT_EQ(base.Address(slot) == family, (in_base_set && !overridden) || array)
         << SlotName(slot);

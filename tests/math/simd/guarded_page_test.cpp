@@ -1,4 +1,4 @@
-// Every 2- and 3-vector operation of the SIMD families with each of its
+// Every 2- and 3-vector operation of every family with each of its
 // vector records at the very end of a readable page whose next page is not
 // accessible: a load or store of 16 bytes on a 12-byte record would fault.
 #include <gtest/gtest.h>
@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "math/cpu/selection.h"
-#include "math/dispatch/operation_table.h"
+#include "tests/math/family_test_support.h"
 
 namespace {
 
@@ -52,22 +51,12 @@ class GuardedPages {
 
 const KMMATRIX kMatrix(1, 0.5f, 0, 0.25f, 0, 2, 0.5f, 0, 0.5f, 0, 1, 0, 3, 4, 5, 1);
 
-class EndOfPage : public ::testing::TestWithParam<const char*> {
+class EndOfPage : public kubik::testing::FamilyTest {
  protected:
-  void SetUp() override {
-    const kubik::ImplementationFamily* family = kubik::FindImplementationFamily(GetParam());
-    ASSERT_NE(family, nullptr);
-    if (!family->can_run(kubik::RealProcessor())) GTEST_SKIP() << GetParam() << " cannot run here";
-    family->install(table_, kubik::RealProcessor());
-  }
-
-  OperationTable table_;
   GuardedPages pages_{5};
 };
 
-INSTANTIATE_TEST_SUITE_P(EveryFamily, EndOfPage,
-                         ::testing::Values("reference", "x87", "sse", "sse2"),
-                         [](const auto& info) { return std::string(info.param); });
+KUBIK_FOR_EVERY_FAMILY(EndOfPage);
 
 TEST_P(EndOfPage, ThreeVectorTransformsAndNormalize) {
   const KMVECTOR3 v(1, 2, 3);

@@ -1,6 +1,6 @@
 // The trigonometric kernels against the C library, sampled densely over
 // their stated ranges, and their listed special values.
-#include "math/simd/kernels/kernels.h"
+#include "math/simd/amd/kernels.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "math/simd/sse/family.h"
+#include "math/simd/sse2/family.h"
 
 namespace {
 

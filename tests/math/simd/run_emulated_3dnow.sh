@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs a test program built with the 3DNow! instructions on an emulated
-# processor that has them. Exit 77 (skipped) where no emulator is installed.
+# Runs a test program on an emulated processor with the 3DNow! instructions:
+# the real-instruction build of the family, and the registry-driven suites,
+# in which the 3DNow! family can run there. Exit 77 (skipped) where no emulator is installed.
 if ! command -v qemu-x86_64 >/dev/null 2>&1; then
-  echo "SKIPPED: qemu-x86_64 not found (Debian package qemu-user); the real-instruction 3DNow! build is not run"
+  echo "SKIPPED: qemu-x86_64 not found (Debian package qemu-user); the 3DNow! family is not run on an emulated processor"
   exit 77
 fi
 # The emulator warns about processor features it does not model; that is noise here.

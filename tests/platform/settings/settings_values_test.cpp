@@ -198,6 +198,22 @@ TEST_F(SelectionSettings, EverySpellingOfANumberActsAsThatNumber) {
   }
 }
 
+TEST_F(SelectionSettings, EveryFamilyThatRunsHereCanBeForced) {
+  // Over the settings too: a forced family wins even against "no SIMD".
+  disable_.Set("1");
+  for (const ImplementationFamily& family : ImplementationFamilies()) {
+    if (!family.can_run(RealProcessor())) continue;
+    SCOPED_TRACE(family.name);
+    family_.Set(family.name);
+    EXPECT_EQ(ProcessSelection(), family.implementation_set);
+    OperationTable expected{};
+    family.install(expected, RealProcessor());
+    for (unsigned slot = 0; slot < kSlotCount; ++slot) {
+      EXPECT_EQ(ProcessOperationTable().Address(slot), expected.Address(slot)) << slot;
+    }
+  }
+}
+
 TEST_F(SelectionSettings, BadFamilyNamesAreReportedAndIgnored) {
   const std::uint32_t usual = ProcessSelection();
   const std::string values[] = {"sse9",   "SSE2",    " sse2",      "sse2 ",

@@ -1,0 +1,339 @@
+// AVX2 strided array transforms. Tightly packed arrays go eight elements per
+// step: 2- and 3-component elements are spread into one register per
+// component by shuffles (no gathers), each output component is a fused
+// chain over the broadcast matrix, and the results are shuffled back.
+// 4-component elements go two per register. Outputs larger than the
+// last-level cache are written with non-temporal stores from the first
+// 32-byte boundary inside the output on. Other strides, and the last
+// elements, go one at a time. Nothing outside the elements' own bytes is
+// read or written; a block loads all its elements before it stores, so the
+// output may be the input with the same stride.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "math/simd/avx2/common.h"
+#include "math/simd/avx2/family.h"
+
+namespace kubik::avx2 {
+namespace {
+
+enum class Form {
+  kPoint,   // (v, [0,] 1) x m, four components out
+  kCoord,   // the same divided by w unless w is within 2^-23 of 1
+  kNormal,  // (v, [0,] 0) x m, as many components as v has
+};
+
+template <int N, Form F>
+constexpr int kOut = F == Form::kPoint ? 4 : N;
+
+// 0 until the first array call reads the last-level cache's size.
+std::size_t streaming_threshold = 0;
+
+struct Matrix8 {
+  __m256 e[16];  // element k of the matrix in all eight lanes
+};
+
+void Broadcast(Matrix8& b, const KMMATRIX* m) {
+  const float* elements = &m->m[0][0];
+  for (int k = 0; k < 16; ++k) b.e[k] = _mm256_broadcast_ss(elements + k);
+}
+
+struct Soa {
+  __m256 x, y, z, w;
+};
+
+// Output component j: x m1j + y m2j [+ z m3j] [+ m4j], one fused chain.
+template <int N, Form F>
+__m256 Component(const Soa& s, const Matrix8& b, int j) {
+  // Started from +0 as the reference's sums are, so a -0 product does not
+  // leave a -0 result.
+  __m256 sum = _mm256_fmadd_ps(s.x, b.e[j], F == Form::kNormal ? _mm256_setzero_ps() : b.e[12 + j]);
+  sum = _mm256_fmadd_ps(s.y, b.e[4 + j], sum);
+  if constexpr (N == 3) sum = _mm256_fmadd_ps(s.z, b.e[8 + j], sum);
+  return sum;
+}
+
+// Eight tightly packed 3-vectors (96 bytes), components in element order.
+Soa Load3(const float* p) {
+  const __m256 m03 =
+      _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)), _mm_loadu_ps(p + 12), 1);
+  const __m256 m14 =
+      _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p + 4)), _mm_loadu_ps(p + 16), 1);
+  const __m256 m25 =
+      _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p + 8)), _mm_loadu_ps(p + 20), 1);
+  const __m256 xy = _mm256_shuffle_ps(m14, m25, _MM_SHUFFLE(2, 1, 3, 2));
+  const __m256 yz = _mm256_shuffle_ps(m03, m14, _MM_SHUFFLE(1, 0, 2, 1));
+  Soa s;
+  s.x = _mm256_shuffle_ps(m03, xy, _MM_SHUFFLE(2, 0, 3, 0));
+  s.y = _mm256_shuffle_ps(yz, xy, _MM_SHUFFLE(3, 1, 2, 0));
+  s.z = _mm256_shuffle_ps(yz, m25, _MM_SHUFFLE(3, 0, 3, 1));
+  s.w = _mm256_setzero_ps();
+  return s;
+}
+
+// Eight tightly packed 2-vectors (64 bytes); lanes hold elements
+// (0 1 4 5 | 2 3 6 7).
+Soa Load2(const float* p) {
+  const __m256 a = _mm256_loadu_ps(p);
+  const __m256 b = _mm256_loadu_ps(p + 8);
+  Soa s;
+  s.x = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+  s.y = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+  s.z = s.w = _mm256_setzero_ps();
+  return s;
+}
+
+template <bool kStream>
+void Store256(float* p, __m256 v) {
+  if constexpr (kStream) {
+    _mm256_stream_ps(p, v);
+  } else {
+    _mm256_storeu_ps(p, v);
+  }
+}
+
+template <bool kStream>
+void Store3(float* p, const Soa& r) {
+  const __m256 rxy = _mm256_shuffle_ps(r.x, r.y, _MM_SHUFFLE(2, 0, 2, 0));
+  const __m256 ryz = _mm256_shuffle_ps(r.y, r.z, _MM_SHUFFLE(3, 1, 3, 1));
+  const __m256 rzx = _mm256_shuffle_ps(r.z, r.x, _MM_SHUFFLE(3, 1, 2, 0));
+  const __m256 r03 = _mm256_shuffle_ps(rxy, rzx, _MM_SHUFFLE(2, 0, 2, 0));
+  const __m256 r14 = _mm256_shuffle_ps(ryz, rxy, _MM_SHUFFLE(3, 1, 2, 0));
+  const __m256 r25 = _mm256_shuffle_ps(rzx, ryz, _MM_SHUFFLE(3, 1, 3, 1));
+  Store256<kStream>(p, _mm256_permute2f128_ps(r03, r14, 0x20));
+  Store256<kStream>(p + 8, _mm256_permute2f128_ps(r25, r03, 0x30));
+  Store256<kStream>(p + 16, _mm256_permute2f128_ps(r14, r25, 0x31));
+}
+
+// Lanes in the order of Load2.
+template <bool kStream>
+void Store2(float* p, const Soa& r) {
+  Store256<kStream>(p, _mm256_unpacklo_ps(r.x, r.y));
+  Store256<kStream>(p + 8, _mm256_unpackhi_ps(r.x, r.y));
+}
+
+// Four components per element; `Paired` when the lanes hold elements
+// (0 1 4 5 | 2 3 6 7) rather than (0 1 2 3 | 4 5 6 7).
+template <bool kStream, bool kPaired>
+void Store4(float* p, const Soa& r) {
+  const __m256 t0 = _mm256_unpacklo_ps(r.x, r.y);
+  const __m256 t1 = _mm256_unpackhi_ps(r.x, r.y);
+  const __m256 t2 = _mm256_unpacklo_ps(r.z, r.w);
+  const __m256 t3 = _mm256_unpackhi_ps(r.z, r.w);
+  const __m256 e0 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0));  // lane 0 | lane 4
+  const __m256 e1 = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));  // lane 1 | lane 5
+  const __m256 e2 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0));  // lane 2 | lane 6
+  const __m256 e3 = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(3, 2, 3, 2));  // lane 3 | lane 7
+  if constexpr (kPaired) {
+    Store256<kStream>(p, _mm256_permute2f128_ps(e0, e1, 0x20));
+    Store256<kStream>(p + 8, _mm256_permute2f128_ps(e0, e1, 0x31));
+    Store256<kStream>(p + 16, _mm256_permute2f128_ps(e2, e3, 0x20));
+    Store256<kStream>(p + 24, _mm256_permute2f128_ps(e2, e3, 0x31));
+  } else {
+    Store256<kStream>(p, _mm256_permute2f128_ps(e0, e1, 0x20));
+    Store256<kStream>(p + 8, _mm256_permute2f128_ps(e2, e3, 0x20));
+    Store256<kStream>(p + 16, _mm256_permute2f128_ps(e0, e1, 0x31));
+    Store256<kStream>(p + 24, _mm256_permute2f128_ps(e2, e3, 0x31));
+  }
+}
+
+// 1/w, or 1 where w is within 2^-23 of 1 (those elements stay undivided).
+__m256 ReciprocalOfW(__m256 w) {
+  const __m256 one = _mm256_set1_ps(1.0f);
+  const __m256 near_one =
+      _mm256_and_ps(_mm256_cmp_ps(w, _mm256_set1_ps(1.0f - 0x1p-23f), _CMP_GE_OQ),
+                    _mm256_cmp_ps(w, _mm256_set1_ps(1.0f + 0x1p-23f), _CMP_LE_OQ));
+  return _mm256_blendv_ps(_mm256_div_ps(one, w), one, near_one);
+}
+
+template <int N, Form F, bool kStream>
+void Block(float* out, const float* in, const Matrix8& b) {
+  const Soa s = N == 3 ? Load3(in) : Load2(in);
+  constexpr bool kPaired = N == 2;
+  Soa r;
+  r.x = Component<N, F>(s, b, 0);
+  r.y = Component<N, F>(s, b, 1);
+  r.z = N == 3 || F == Form::kPoint ? Component<N, F>(s, b, 2) : _mm256_setzero_ps();
+  r.w = _mm256_setzero_ps();
+  if constexpr (F == Form::kPoint) {
+    r.w = Component<N, F>(s, b, 3);
+    Store4<kStream, kPaired>(out, r);
+    return;
+  } else if constexpr (F == Form::kCoord) {
+    const __m256 reciprocal = ReciprocalOfW(Component<N, F>(s, b, 3));
+    r.x = _mm256_mul_ps(r.x, reciprocal);
+    r.y = _mm256_mul_ps(r.y, reciprocal);
+    if constexpr (N == 3) r.z = _mm256_mul_ps(r.z, reciprocal);
+  }
+  if constexpr (N == 3) {
+    Store3<kStream>(out, r);
+  } else {
+    Store2<kStream>(out, r);
+  }
+}
+
+// One element at any address, in 128-bit lanes with the same chains.
+template <int N, Form F>
+void One(void* out, const void* in, const Rows& m) {
+  float v[3];
+  std::memcpy(v, in, N * sizeof(float));
+  constexpr bool kTranslated = F != Form::kNormal;
+  __m128 sum =
+      N == 3 ? Transform3(_mm_set1_ps(v[0]), _mm_set1_ps(v[1]), _mm_set1_ps(v[2]), m, kTranslated)
+             : Transform2(_mm_set1_ps(v[0]), _mm_set1_ps(v[1]), m, kTranslated);
+  if constexpr (F == Form::kCoord) sum = DivideByW(sum);
+  if constexpr (kOut<N, F> == 4) {
+    _mm_storeu_ps(static_cast<float*>(out), sum);
+  } else if constexpr (kOut<N, F> == 3) {
+    StoreVector3(out, sum);
+  } else {
+    StorePair(out, sum);
+  }
+}
+
+const char* At(const void* base, std::uint32_t stride, std::size_t i) {
+  return static_cast<const char*>(base) + i * stride;
+}
+char* At(void* base, std::uint32_t stride, std::size_t i) {
+  return static_cast<char*>(base) + i * stride;
+}
+
+// How many elements of `size` bytes precede the first one that starts on a
+// 32-byte boundary; 8 or more when none of the first eight does.
+std::size_t ElementsBefore32ByteBoundary(const void* out, std::size_t size) {
+  std::size_t k = 0;
+  while (k < 8 && ((reinterpret_cast<std::uintptr_t>(out) + k * size) & 31) != 0) ++k;
+  return k;
+}
+
+template <int N, Form F, typename Out, typename In>
+Out* TransformArray(Out* out, std::uint32_t out_stride, const In* v, std::uint32_t v_stride,
+                    const KMMATRIX* m, std::uint32_t n) {
+  constexpr std::size_t kOutBytes = kOut<N, F> * sizeof(float);
+  if (n == 0) return out;  // nothing is read, the matrix included
+  const Rows rows = LoadRows(m);
+  std::size_t i = 0;
+  if (n >= 8 && v_stride == N * sizeof(float) && out_stride == kOutBytes) {
+    Matrix8 b;
+    Broadcast(b, m);
+    const std::size_t blocks_end = n & ~std::size_t{7};
+    const std::size_t lead = ElementsBefore32ByteBoundary(out, kOutBytes);
+    if (lead < 8 && std::size_t{n} * kOutBytes >= ArrayStreamingThreshold()) {
+      // One at a time up to the first 32-byte boundary, then streaming
+      // blocks; a block of eight outputs is a multiple of 32 bytes.
+      for (; i < lead; ++i) One<N, F>(At(out, out_stride, i), At(v, v_stride, i), rows);
+      for (; i + 8 <= n; i += 8) {
+        Block<N, F, true>(reinterpret_cast<float*>(At(out, out_stride, i)),
+                          reinterpret_cast<const float*>(At(v, v_stride, i)), b);
+      }
+      _mm_sfence();
+    } else {
+      for (; i < blocks_end; i += 8) {
+        Block<N, F, false>(reinterpret_cast<float*>(At(out, out_stride, i)),
+                           reinterpret_cast<const float*>(At(v, v_stride, i)), b);
+      }
+    }
+  }
+  for (; i < n; ++i) One<N, F>(At(out, out_stride, i), At(v, v_stride, i), rows);
+  return out;
+}
+
+// 4-component elements (vectors, planes) at any stride, two per register.
+template <typename Out, typename In>
+Out* Transform4Array(Out* out, std::uint32_t out_stride, const In* v, std::uint32_t v_stride,
+                     const KMMATRIX* m, std::uint32_t n) {
+  if (n == 0) return out;  // nothing is read, the matrix included
+  const __m256 r1 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[0]));
+  const __m256 r2 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[1]));
+  const __m256 r3 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[2]));
+  const __m256 r4 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[3]));
+  auto transform = [&](__m256 p) {
+    __m256 sum = _mm256_fmadd_ps(BroadcastInHalves<0>(p), r1, _mm256_setzero_ps());
+    sum = _mm256_fmadd_ps(BroadcastInHalves<1>(p), r2, sum);
+    sum = _mm256_fmadd_ps(BroadcastInHalves<2>(p), r3, sum);
+    return _mm256_fmadd_ps(BroadcastInHalves<3>(p), r4, sum);
+  };
+  std::size_t i = 0;
+  const bool tight = v_stride == 16 && out_stride == 16;
+  const std::size_t lead = ElementsBefore32ByteBoundary(out, 16);
+  if (tight && lead < 2 && n >= lead && std::size_t{n} * 16 >= ArrayStreamingThreshold()) {
+    for (; i < lead; ++i) {
+      _mm_storeu_ps(reinterpret_cast<float*>(At(out, 16, i)),
+                    _mm256_castps256_ps128(transform(_mm256_castps128_ps256(
+                        _mm_loadu_ps(reinterpret_cast<const float*>(At(v, 16, i)))))));
+    }
+    for (; i + 2 <= n; i += 2) {
+      _mm256_stream_ps(reinterpret_cast<float*>(At(out, 16, i)),
+                       transform(_mm256_loadu_ps(reinterpret_cast<const float*>(At(v, 16, i)))));
+    }
+    _mm_sfence();
+  }
+  for (; i + 2 <= n; i += 2) {
+    const __m256 p = _mm256_insertf128_ps(
+        _mm256_castps128_ps256(_mm_loadu_ps(reinterpret_cast<const float*>(At(v, v_stride, i)))),
+        _mm_loadu_ps(reinterpret_cast<const float*>(At(v, v_stride, i + 1))), 1);
+    const __m256 r = transform(p);
+    _mm_storeu_ps(reinterpret_cast<float*>(At(out, out_stride, i)), _mm256_castps256_ps128(r));
+    _mm_storeu_ps(reinterpret_cast<float*>(At(out, out_stride, i + 1)),
+                  _mm256_extractf128_ps(r, 1));
+  }
+  if (i < n) {
+    const __m256 r = transform(
+        _mm256_castps128_ps256(_mm_loadu_ps(reinterpret_cast<const float*>(At(v, v_stride, i)))));
+    _mm_storeu_ps(reinterpret_cast<float*>(At(out, out_stride, i)), _mm256_castps256_ps128(r));
+  }
+  return out;
+}
+
+}  // namespace
+
+std::size_t ArrayStreamingThreshold() {
+  std::size_t bytes = __atomic_load_n(&streaming_threshold, __ATOMIC_RELAXED);
+  if (bytes == 0) {
+    const long reported = sysconf(_SC_LEVEL3_CACHE_SIZE);
+    bytes = reported > 0 ? static_cast<std::size_t>(reported) : std::size_t{32} << 20;
+    __atomic_store_n(&streaming_threshold, bytes, __ATOMIC_RELAXED);
+  }
+  return bytes;
+}
+
+void SetArrayStreamingThresholdForTesting(std::size_t bytes) {
+  __atomic_store_n(&streaming_threshold, bytes, __ATOMIC_RELAXED);
+}
+
+KMVECTOR4* KMVec2TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
+                                const KMMATRIX* m, uint32_t n) {
+  return TransformArray<2, Form::kPoint>(out, os, v, vs, m, n);
+}
+KMVECTOR2* KMVec2TransformCoordArray(KMVECTOR2* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
+                                     const KMMATRIX* m, uint32_t n) {
+  return TransformArray<2, Form::kCoord>(out, os, v, vs, m, n);
+}
+KMVECTOR2* KMVec2TransformNormalArray(KMVECTOR2* out, uint32_t os, const KMVECTOR2* v, uint32_t vs,
+                                      const KMMATRIX* m, uint32_t n) {
+  return TransformArray<2, Form::kNormal>(out, os, v, vs, m, n);
+}
+KMVECTOR4* KMVec3TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
+                                const KMMATRIX* m, uint32_t n) {
+  return TransformArray<3, Form::kPoint>(out, os, v, vs, m, n);
+}
+KMVECTOR3* KMVec3TransformCoordArray(KMVECTOR3* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
+                                     const KMMATRIX* m, uint32_t n) {
+  return TransformArray<3, Form::kCoord>(out, os, v, vs, m, n);
+}
+KMVECTOR3* KMVec3TransformNormalArray(KMVECTOR3* out, uint32_t os, const KMVECTOR3* v, uint32_t vs,
+                                      const KMMATRIX* m, uint32_t n) {
+  return TransformArray<3, Form::kNormal>(out, os, v, vs, m, n);
+}
+KMVECTOR4* KMVec4TransformArray(KMVECTOR4* out, uint32_t os, const KMVECTOR4* v, uint32_t vs,
+                                const KMMATRIX* m, uint32_t n) {
+  return Transform4Array(out, os, v, vs, m, n);
+}
+KMPLANE* KMPlaneTransformArray(KMPLANE* out, uint32_t os, const KMPLANE* p, uint32_t ps,
+                               const KMMATRIX* m, uint32_t n) {
+  return Transform4Array(out, os, p, ps, m, n);
+}
+
+}  // namespace kubik::avx2

@@ -1,0 +1,117 @@
+// Loads, stores and small kernels shared by the AVX2 family's sources.
+// Internal linkage: every source compiles its own copy with the family's
+// flags, so none of this can be linked into code that runs on an older
+// processor. For the same reason these sources use no out-of-line library
+// templates (std::min, std::bit_cast and the like), whose shared copies the
+// linker could take from a source built with these flags.
+#pragma once
+
+#include <immintrin.h>
+#include <kubik/kmath.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace kubik::avx2 {
+namespace {
+
+#define KUBIK_AVX2_LANES(a, b, c, d) _MM_SHUFFLE(d, c, b, a)
+
+inline bool NearlyOne(float x) {
+  // |x - 1| <= 2^-23 with the difference formed exactly: near 1 it is.
+  return x >= 1.0f - 0x1p-23f && x <= 1.0f + 0x1p-23f;
+}
+
+template <int I>
+inline __m128 Broadcast(__m128 v) {
+  return _mm_permute_ps(v, _MM_SHUFFLE(I, I, I, I));
+}
+
+// Lane I of each 128-bit half in all four lanes of that half.
+template <int I>
+inline __m256 BroadcastInHalves(__m256 v) {
+  return _mm256_permute_ps(v, _MM_SHUFFLE(I, I, I, I));
+}
+
+inline float Lane0(__m128 v) {
+  return _mm_cvtss_f32(v);
+}
+
+inline std::uint32_t Bits(float f) {
+  std::uint32_t u;
+  std::memcpy(&u, &f, sizeof u);
+  return u;
+}
+
+// (p[0], p[1], 0, 0): one 8-byte load, at any address.
+inline __m128 LoadPair(const void* p) {
+  return _mm_loadl_pi(_mm_setzero_ps(), static_cast<const __m64*>(p));
+}
+
+inline void StorePair(void* p, __m128 v) {
+  _mm_storel_pi(static_cast<__m64*>(p), v);
+}
+
+inline __m128 LoadFloat(const void* p) {
+  float f;
+  std::memcpy(&f, p, sizeof f);
+  return _mm_set_ss(f);
+}
+
+inline void StoreFloat(void* p, __m128 v) {
+  const float f = _mm_cvtss_f32(v);
+  std::memcpy(p, &f, sizeof f);
+}
+
+// (x, y, z, 0): 8 bytes and 4 bytes, nothing past the 12.
+inline __m128 LoadVector3(const void* p) {
+  return _mm_movelh_ps(LoadPair(p), LoadFloat(static_cast<const char*>(p) + 8));
+}
+
+inline void StoreVector3(void* p, __m128 v) {
+  StorePair(p, v);
+  StoreFloat(static_cast<char*>(p) + 8, _mm_movehl_ps(v, v));
+}
+
+struct Rows {
+  __m128 r1, r2, r3, r4;
+};
+
+inline Rows LoadRows(const KMMATRIX* m) {
+  return {_mm_loadu_ps(m->m[0]), _mm_loadu_ps(m->m[1]), _mm_loadu_ps(m->m[2]),
+          _mm_loadu_ps(m->m[3])};
+}
+
+// Rows 1 and 2, and rows 3 and 4, of a matrix: two 32-byte loads.
+struct RowPairs {
+  __m256 r12, r34;
+};
+
+inline RowPairs LoadRowPairs(const KMMATRIX* m) {
+  return {_mm256_loadu_ps(m->m[0]), _mm256_loadu_ps(m->m[2])};
+}
+
+// x row1 + y row2 [+ z row3] [+ row4], one fused chain: the single
+// transforms, the arrays' last elements and the skinning share it.
+inline __m128 Transform3(__m128 x, __m128 y, __m128 z, const Rows& r, bool with_translation) {
+  const __m128 start = with_translation ? r.r4 : _mm_setzero_ps();
+  return _mm_fmadd_ps(z, r.r3, _mm_fmadd_ps(y, r.r2, _mm_fmadd_ps(x, r.r1, start)));
+}
+
+inline __m128 Transform2(__m128 x, __m128 y, const Rows& r, bool with_translation) {
+  const __m128 start = with_translation ? r.r4 : _mm_setzero_ps();
+  return _mm_fmadd_ps(y, r.r2, _mm_fmadd_ps(x, r.r1, start));
+}
+
+// Times 1/w unless w is within 2^-23 of 1; w = 0 gives infinities (NaN
+// where the component is 0), as in the reference. One division serves every
+// component.
+inline __m128 DivideByW(__m128 p) {
+  const __m128 w = Broadcast<3>(p);
+  return NearlyOne(Lane0(w)) ? p : _mm_mul_ps(p, _mm_div_ps(_mm_set1_ps(1.0f), w));
+}
+
+constexpr float kSmallestNormal = 1.17549435e-38f;  // 2^-126
+
+}  // namespace
+}  // namespace kubik::avx2

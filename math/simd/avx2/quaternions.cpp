@@ -1,0 +1,99 @@
+// AVX2 quaternion operations: the product as one fused chain, and the
+// rotation builder and spherical interpolations on the family's
+// single-precision sine and arc cosine, several angles per vector.
+#include "math/simd/avx2/common.h"
+#include "math/simd/avx2/family.h"
+#include "math/simd/avx2/trigonometry.h"
+
+namespace kubik::avx2 {
+namespace {
+
+__m128 Signs(float a, float b, float c, float d) {
+  return _mm_setr_ps(a, b, c, d);
+}
+
+// q1 first, then q2: the Hamilton product q2 q1.
+__m128 Product(__m128 a, __m128 b) {
+  const __m128 bx = _mm_xor_ps(Broadcast<0>(b), Signs(0.0f, -0.0f, 0.0f, -0.0f));
+  const __m128 by = _mm_xor_ps(Broadcast<1>(b), Signs(0.0f, 0.0f, -0.0f, -0.0f));
+  const __m128 bz = _mm_xor_ps(Broadcast<2>(b), Signs(-0.0f, 0.0f, 0.0f, -0.0f));
+  // Two independent fused pairs, then one sum: a short dependency chain.
+  const __m128 wx = _mm_fmadd_ps(bx, _mm_permute_ps(a, KUBIK_AVX2_LANES(3, 2, 1, 0)),
+                                 _mm_mul_ps(Broadcast<3>(b), a));
+  const __m128 yz = _mm_fmadd_ps(bz, _mm_permute_ps(a, KUBIK_AVX2_LANES(1, 0, 3, 2)),
+                                 _mm_mul_ps(by, _mm_permute_ps(a, KUBIK_AVX2_LANES(2, 3, 0, 1))));
+  return _mm_add_ps(wx, yz);
+}
+
+// The weights (k0, k1) of two interpolations at once, from their dot
+// products laid out (d1, d1, d2, d2): sin((1 - t) angle) / sin angle and
+// sin(t angle) / sin angle, all four sines from one evaluation; (1 - t, t)
+// where 1 - |d| is not above 2^-23. k1 takes the sign of its dot product,
+// so the shorter arc is taken.
+__m128 SlerpWeights(__m128 dots, __m128 t) {
+  const __m128 sign_bit = _mm_set1_ps(-0.0f);
+  const __m128 one = _mm_set1_ps(1.0f);
+  // -1 for k1 where the dot product is below 0 (not at -0, as in the reference).
+  const __m128 second_sign =
+      _mm_and_ps(_mm_cmplt_ps(dots, _mm_setzero_ps()), Signs(0.0f, -0.0f, 0.0f, -0.0f));
+  const __m128 d = _mm_andnot_ps(sign_bit, dots);
+  const __m128 one_minus_d = _mm_sub_ps(one, d);
+  const __m128 linear = _mm_blend_ps(_mm_sub_ps(one, t), t, 0b1010);  // (1 - t, t, 1 - t, t)
+  const __m128 curved = _mm_cmpgt_ps(one_minus_d, _mm_set1_ps(0x1p-23f));
+  const __m128 angle = ArcCosineOfNonNegative(d);
+  const __m128 sine = _mm_sqrt_ps(_mm_mul_ps(one_minus_d, _mm_add_ps(one, d)));
+  const __m128 weights = _mm_div_ps(SineCosine(_mm_mul_ps(angle, linear)).sine, sine);
+  return _mm_xor_ps(_mm_blendv_ps(linear, weights, curved), second_sign);
+}
+
+// (dot(a1, b1), dot(a1, b1), dot(a2, b2), dot(a2, b2)).
+__m128 PairedDots(__m128 a1, __m128 b1, __m128 a2, __m128 b2) {
+  const __m128 h = _mm_hadd_ps(_mm_mul_ps(a1, b1), _mm_mul_ps(a2, b2));
+  return _mm_permute_ps(_mm_hadd_ps(h, h), KUBIK_AVX2_LANES(0, 0, 1, 1));
+}
+
+// k0 a + k1 b with the weights in lanes I and I + 1.
+template <int I>
+__m128 Blend(__m128 weights, __m128 a, __m128 b) {
+  return _mm_fmadd_ps(Broadcast<I + 1>(weights), b, _mm_mul_ps(Broadcast<I>(weights), a));
+}
+
+}  // namespace
+
+KMQUATERNION* KMQuaternionMultiply(KMQUATERNION* out, const KMQUATERNION* q1,
+                                   const KMQUATERNION* q2) {
+  _mm_storeu_ps(&out->x, Product(_mm_loadu_ps(&q1->x), _mm_loadu_ps(&q2->x)));
+  return out;
+}
+
+KMQUATERNION* KMQuaternionRotationYawPitchRoll(KMQUATERNION* out, float yaw, float pitch,
+                                               float roll) {
+  _mm_storeu_ps(&out->x, YawPitchRollQuaternion(yaw, pitch, roll));
+  return out;
+}
+
+KMQUATERNION* KMQuaternionSlerp(KMQUATERNION* out, const KMQUATERNION* q1, const KMQUATERNION* q2,
+                                float t) {
+  const __m128 a = _mm_loadu_ps(&q1->x);
+  const __m128 b = _mm_loadu_ps(&q2->x);
+  const __m128 weights = SlerpWeights(PairedDots(a, b, a, b), _mm_set1_ps(t));
+  _mm_storeu_ps(&out->x, Blend<0>(weights, a, b));
+  return out;
+}
+
+KMQUATERNION* KMQuaternionSquad(KMQUATERNION* out, const KMQUATERNION* q1, const KMQUATERNION* a,
+                                const KMQUATERNION* b, const KMQUATERNION* c, float t) {
+  // slerp(slerp(q1, c, t), slerp(a, b, t), 2 t (1 - t)): the two inner
+  // interpolations share one evaluation.
+  const __m128 p = _mm_loadu_ps(&q1->x), pc = _mm_loadu_ps(&c->x);
+  const __m128 pa = _mm_loadu_ps(&a->x), pb = _mm_loadu_ps(&b->x);
+  const __m128 inner_weights = SlerpWeights(PairedDots(p, pc, pa, pb), _mm_set1_ps(t));
+  const __m128 outer = Blend<0>(inner_weights, p, pc);
+  const __m128 inner = Blend<2>(inner_weights, pa, pb);
+  const float u = ((1.0f - t) * t) * 2.0f;
+  const __m128 weights = SlerpWeights(PairedDots(outer, inner, outer, inner), _mm_set1_ps(u));
+  _mm_storeu_ps(&out->x, Blend<0>(weights, outer, inner));
+  return out;
+}
+
+}  // namespace kubik::avx2
