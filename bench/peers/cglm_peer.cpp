@@ -109,6 +109,7 @@ struct CglmCall {
 
 }  // namespace
 
+#ifndef KUBIK_PEER_KERNELS_ONLY
 const Peer& CglmInlinePeer() {
   static const Peer peer = MakePeer<Cglm>("cglm", "inline");
   return peer;
@@ -117,6 +118,12 @@ const Peer& CglmInlinePeer() {
 const Peer& CglmCallPeer() {
   static const Peer peer = MakePeer<CglmCall>("cglm", "call");
   return peer;
+}
+#endif
+
+const Kernels& CglmKernels() {
+  static const Kernels kernels = MakeKernels<Cglm>();
+  return kernels;
 }
 
 }  // namespace peers

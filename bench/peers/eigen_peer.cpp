@@ -99,6 +99,7 @@ struct EigenMapBlocked {
 
 }  // namespace
 
+#ifndef KUBIK_PEER_KERNELS_ONLY
 const Peer& EigenFixedPeer() {
   static const Peer peer = MakePeer<Eigen3>("eigen", "fixed");
   return peer;
@@ -112,6 +113,12 @@ const Peer& EigenMapPeer() {
 const Peer& EigenMapBlockedPeer() {
   static const Peer peer = MakePeer<EigenMapBlocked>("eigen", "map-blocked");
   return peer;
+}
+#endif
+
+const Kernels& EigenKernels() {
+  static const Kernels kernels = MakeKernels<Eigen3>();
+  return kernels;
 }
 
 }  // namespace peers

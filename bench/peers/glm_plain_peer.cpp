@@ -6,9 +6,16 @@
 
 namespace peers {
 
+#ifndef KUBIK_PEER_KERNELS_ONLY
 const Peer& GlmPlainPeer() {
   static const Peer peer = MakePeer<Glm>("glm", "plain");
   return peer;
+}
+#endif
+
+const Kernels& GlmKernels() {
+  static const Kernels kernels = MakeKernels<Glm>();
+  return kernels;
 }
 
 }  // namespace peers

@@ -265,6 +265,30 @@ void BenchPerspective(benchmark::State& state) {
   }
 }
 
+// The kernels alone of a struct of static kernels, for the accuracy
+// program; an operation the struct does not define stays null.
+template <class K>
+Kernels MakeKernels() {
+  Kernels kernels;
+  if constexpr (requires { &K::Mat4Multiply; }) kernels.mat4_multiply = &K::Mat4Multiply;
+  if constexpr (requires { &K::Mat4Inverse; }) kernels.mat4_inverse = &K::Mat4Inverse;
+  if constexpr (requires { &K::TransformCoord; }) kernels.transform_coord = &K::TransformCoord;
+  if constexpr (requires { &K::TransformCoordArray; }) {
+    kernels.transform_coord_array = &K::TransformCoordArray;
+  }
+  if constexpr (requires { &K::Vec3Normalize; }) kernels.vec3_normalize = &K::Vec3Normalize;
+  if constexpr (requires { &K::QuatMultiply; }) kernels.quat_multiply = &K::QuatMultiply;
+  if constexpr (requires { &K::QuatSlerp; }) kernels.quat_slerp = &K::QuatSlerp;
+  if constexpr (requires { &K::YawPitchRoll; }) kernels.yaw_pitch_roll = &K::YawPitchRoll;
+  if constexpr (requires { &K::Float32To16; }) kernels.float32_to_16 = &K::Float32To16;
+  if constexpr (requires { &K::Float16To32; }) kernels.float16_to_32 = &K::Float16To32;
+  if constexpr (requires { &K::LookAtLH; }) kernels.look_at_lh = &K::LookAtLH;
+  if constexpr (requires { &K::PerspectiveFovLH; }) {
+    kernels.perspective_fov_lh = &K::PerspectiveFovLH;
+  }
+  return kernels;
+}
+
 // Builds a Peer from a struct of static kernels; an operation the struct does
 // not define stays null.
 template <class K>
@@ -331,6 +355,14 @@ const Peer& EigenMapPeer();         // the array as one Map of a 3 x n matrix
 const Peer& EigenMapBlockedPeer();  // the same Map, 256 points at a time
 const Peer& CglmInlinePeer();       // the header (inline) array API, glm_*
 const Peer& CglmCallPeer();         // the compiled library's API, glmc_*
+
+// The kernels of the configuration a user gets first (GLM plain, Eigen's
+// fixed-size objects, cglm's header API), for the accuracy program, which
+// compiles the peers' units with KUBIK_PEER_KERNELS_ONLY: no timing loops,
+// no benchmark data.
+const Kernels& GlmKernels();
+const Kernels& EigenKernels();
+const Kernels& CglmKernels();
 
 // The F16C instructions, the hardware bound for the half arrays. Their unit is
 // compiled for F16C and holds nothing else (no inline code another unit could

@@ -8,6 +8,7 @@
 
 #if defined(__x86_64__)
 #include "math/cpu/installers.h"
+#include "math/reference/bounds.h"
 #include "math/simd/amd/family.h"
 #include "math/simd/avx2/family.h"
 #include "math/simd/avx512/family.h"
@@ -113,13 +114,16 @@ bool RunsAvx512(const ProcessorProbe& processor) {
 constexpr Slot k3DNowSlots[] = {KUBIK_3DNOW_FAMILY_SLOTS(KUBIK_SLOT_VALUE)};
 
 constexpr ImplementationFamily kFamilies[] = {
-    {"reference", kNoSimdSet, 0, false, &AlwaysRuns, &InstallReference, kAllSlots},
-    {"x87", kNoSimdSet, 10, false, &AlwaysRuns, &InstallX87, x87::kSlots},
-    {"sse", kSseSet, 20, true, &RunsSse, &InstallOverX87<&sse::Install>, sse::kSlots},
-    {"sse2", kSse2Set, 30, true, &RunsSse2, &InstallOverX87<&sse2::Install>, sse2::kSlots},
-    {"3dnow", k3DNowSets, 40, true, &Runs3DNow, &Install3DNow, k3DNowSlots},
-    {"avx2", kAvx2Set, 50, true, &RunsAvx2, &InstallAvx2, kAvx2Writes.Span()},
-    {"avx512", kAvx512Set, 60, true, &RunsAvx512, &InstallAvx512, kAvx512Writes.Span()},
+    {"reference", kNoSimdSet, 0, false, &AlwaysRuns, &InstallReference, kAllSlots,
+     reference::kBounds},
+    {"x87", kNoSimdSet, 10, false, &AlwaysRuns, &InstallX87, x87::kSlots, x87::kBounds},
+    {"sse", kSseSet, 20, true, &RunsSse, &InstallOverX87<&sse::Install>, sse::kSlots, sse::kBounds},
+    {"sse2", kSse2Set, 30, true, &RunsSse2, &InstallOverX87<&sse2::Install>, sse2::kSlots,
+     sse2::kBounds},
+    {"3dnow", k3DNowSets, 40, true, &Runs3DNow, &Install3DNow, k3DNowSlots, amd::kBounds},
+    {"avx2", kAvx2Set, 50, true, &RunsAvx2, &InstallAvx2, kAvx2Writes.Span(), avx2::kBounds},
+    {"avx512", kAvx512Set, 60, true, &RunsAvx512, &InstallAvx512, kAvx512Writes.Span(),
+     avx512::kBounds},
 };
 
 #elif defined(__aarch64__)

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "math/cpu/processor.h"
+#include "math/dispatch/family_bounds.h"
 #include "math/dispatch/operation_table.h"
 
 namespace kubik {
@@ -38,6 +39,9 @@ struct ImplementationFamily {
   void (*install)(OperationTable& table, const ProcessorProbe& processor);
   // The slots the family fills with functions of its own.
   std::span<const Slot> slots;
+  // The error the family accepts per slot (math/dispatch/family_bounds.h):
+  // every slot it fills, and the composites it makes less exact.
+  std::span<const SlotBound> bounds;
 };
 
 // Every family, in ascending priority.

@@ -1,394 +1,400 @@
-// Measures every dispatched operation of every family that runs on this
-// machine against a double-precision evaluation of the reference formula,
-// and writes the largest error seen, in units in the last place, as a
-// Markdown table.
+// Measures every dispatched operation of every implementation family that
+// runs on this machine (and GLM, Eigen and cglm for the operations the peer
+// benchmark times) against the exact result, prints each family's bound
+// beside the figure, and writes the Markdown table. Exits 1 when a figure
+// exceeds its bound, after writing the table.
 //
-//   kubik_accuracy [output file]     (default: docs/accuracy.md)
+//   kubik_accuracy [--cases N] [--no-peers] [--suggest-bounds] [--scale-bounds F] [output]
+//
+// (default: docs/accuracy.md, 2000 cases). --suggest-bounds prints, for each
+// family, a bound list for the slots it fills or makes less exact: the
+// measured figure with a margin, for a family's author to review.
+// --scale-bounds multiplies every bound (the tests tighten them to see the
+// program fail).
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
-#include <random>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "math/cpu/selection.h"
+#include "tests/math/accuracy/bounds.h"
+#include "tests/math/accuracy/exact.h"
+#include "tests/math/accuracy/measure.h"
 #include "tests/math/conformance/conformance.h"
+#include "tools/accuracy/peers.h"
 
 namespace {
 
-using kubik::Slot;
-using kubik::conformance::Case;
-using kubik::conformance::Outcome;
-using kubik::conformance::SlotCases;
-using Values = std::vector<std::vector<float>>;
-using Exact = std::vector<double> (*)(const Values& parameters);
+using kubik::accuracy::SlotFigures;
 
-constexpr int kCasesPerSlot = 4000;
-
-// ---- The reference formulas, evaluated in long double -------------------------
-
-// (v, 0.., 1 for a point) x m, the first `outputs` components.
-std::vector<double> Transform(const std::vector<float>& v, const std::vector<float>& m, bool point,
-                              int outputs) {
-  std::vector<double> out(outputs);
-  for (int j = 0; j < outputs; ++j) {
-    long double sum = 0;
-    for (std::size_t r = 0; r < v.size(); ++r) sum += static_cast<long double>(v[r]) * m[r * 4 + j];
-    if (point && v.size() < 4) sum += m[12 + j];
-    out[j] = static_cast<double>(sum);
-  }
-  return out;
-}
-
-std::vector<double> Coordinates(const std::vector<float>& v, const std::vector<float>& m) {
-  const std::vector<double> p = Transform(v, m, true, 4);
-  std::vector<double> out(v.size());
-  for (std::size_t i = 0; i < v.size(); ++i) out[i] = p[i] / p[3];
-  return out;
-}
-
-std::vector<double> Product(const std::vector<float>& a, const std::vector<float>& b,
-                            bool transposed) {
-  std::vector<double> out(16);
-  for (int i = 0; i < 4; ++i) {
-    for (int j = 0; j < 4; ++j) {
-      long double sum = 0;
-      for (int k = 0; k < 4; ++k) sum += static_cast<long double>(a[i * 4 + k]) * b[k * 4 + j];
-      out[transposed ? j * 4 + i : i * 4 + j] = static_cast<double>(sum);
-    }
-  }
-  return out;
-}
-
-// v / |first `length_of` components|.
-std::vector<double> Normalized(const std::vector<float>& v, std::size_t length_of) {
-  long double sum = 0;
-  for (std::size_t i = 0; i < length_of; ++i) sum += static_cast<long double>(v[i]) * v[i];
-  std::vector<double> out(v.size());
-  for (std::size_t i = 0; i < v.size(); ++i) out[i] = static_cast<double>(v[i] / std::sqrt(sum));
-  return out;
-}
-
-using Vector = std::vector<float>;
-
-// Hermite, Catmull-Rom and barycentric weights applied per component.
-std::vector<double> Weighted(const std::vector<const Vector*>& inputs,
-                             const std::vector<long double>& weights, bool from_first = false) {
-  std::vector<double> out(inputs[0]->size());
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    long double sum = from_first ? (*inputs[0])[i] : 0;
-    for (std::size_t k = 0; k < weights.size(); ++k) {
-      const long double term = from_first
-                                   ? (*inputs[k + 1])[i] - static_cast<long double>((*inputs[0])[i])
-                                   : (*inputs[k])[i];
-      sum += weights[k] * term;
-    }
-    out[i] = static_cast<double>(sum);
-  }
-  return out;
-}
-
-std::vector<double> Hermite(const Values& p) {
-  const long double s = p[5][0], s2 = s * s, s3 = s * s2;
-  return Weighted({&p[1], &p[2], &p[3], &p[4]},
-                  {2 * s3 - 3 * s2 + 1, s3 - 2 * s2 + s, 3 * s2 - 2 * s3, s3 - s2});
-}
-
-std::vector<double> CatmullRom(const Values& p) {
-  const long double s = p[5][0], s2 = s * s, s3 = s * s2;
-  return Weighted({&p[1], &p[2], &p[3], &p[4]},
-                  {0.5L * (2 * s2 - s3 - s), 0.5L * (3 * s3 - 5 * s2 + 2),
-                   0.5L * (4 * s2 - 3 * s3 + s), 0.5L * (s3 - s2)});
-}
-
-std::vector<double> BaryCentric(const Values& p) {
-  return Weighted({&p[1], &p[2], &p[3]}, {p[4][0], p[5][0]}, true);
-}
-
-std::vector<double> Cross4(const Values& p) {
-  const Vector &u = p[1], &v = p[2], &w = p[3];
-  auto minor = [&](int i, int j) {
-    return static_cast<long double>(v[i]) * w[j] - static_cast<long double>(v[j]) * w[i];
-  };
-  const long double a = minor(0, 1), b = minor(0, 2), c = minor(0, 3), d = minor(1, 2),
-                    e = minor(1, 3), f = minor(2, 3);
-  return {static_cast<double>(f * u[1] - e * u[2] + d * u[3]),
-          static_cast<double>(-f * u[0] + c * u[2] - b * u[3]),
-          static_cast<double>(e * u[0] - c * u[1] + a * u[3]),
-          static_cast<double>(-d * u[0] + b * u[1] - a * u[2])};
-}
-
-// The normal is stored as floats before it is normalised, and d is formed
-// from the stored unit normal: those two roundings belong to the formula.
-std::vector<double> PlaneFromPoints(const Values& p) {
-  const Vector &a = p[1], &b = p[2], &c = p[3];
-  long double n[3];
-  for (int i = 0; i < 3; ++i) {
-    const int j = (i + 1) % 3, k = (i + 2) % 3;
-    n[i] = static_cast<float>(
-        (static_cast<long double>(b[j]) - a[j]) * (static_cast<long double>(c[k]) - a[k]) -
-        (static_cast<long double>(b[k]) - a[k]) * (static_cast<long double>(c[j]) - a[j]));
-  }
-  const long double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-  for (long double& x : n) x /= length;
-  const long double stored[3] = {static_cast<float>(n[0]), static_cast<float>(n[1]),
-                                 static_cast<float>(n[2])};
-  return {static_cast<double>(n[0]), static_cast<double>(n[1]), static_cast<double>(n[2]),
-          static_cast<double>(-(stored[0] * a[0] + stored[1] * a[1] + stored[2] * a[2]))};
-}
-
-long double Determinant3(const Vector& m, int skip_column) {
-  int c[3], k = 0;
-  for (int j = 0; j < 4; ++j) {
-    if (j != skip_column) c[k++] = j;
-  }
-  auto at = [&](int r, int j) { return static_cast<long double>(m[r * 4 + c[j]]); };
-  return at(1, 0) * (at(2, 1) * at(3, 2) - at(2, 2) * at(3, 1)) -
-         at(1, 1) * (at(2, 0) * at(3, 2) - at(2, 2) * at(3, 0)) +
-         at(1, 2) * (at(2, 0) * at(3, 1) - at(2, 1) * at(3, 0));
-}
-
-std::vector<double> Determinant(const Values& p) {
-  long double det = 0;
-  for (int j = 0; j < 4; ++j) det += (j % 2 ? -1 : 1) * p[0][j] * Determinant3(p[0], j);
-  return {static_cast<double>(det)};
-}
-
-enum class Form { kPoint, kNormal, kCoord };
-
-// Strided arrays: (out, out stride, in, in stride, matrix, count) with the
-// strides in floats; the exact output block, padding marked as no result.
-template <Form kForm, int kIn, int kOut>
-std::vector<double> TransformArray(const Values& p) {
-  const auto out_stride = static_cast<std::size_t>(p[1][0]);
-  const auto in_stride = static_cast<std::size_t>(p[3][0]);
-  const auto count = static_cast<std::size_t>(p[5][0]);
-  std::vector<double> out(count ? (count - 1) * out_stride + kOut : 1, INFINITY);
-  for (std::size_t e = 0; e < count; ++e) {
-    const Vector v(p[2].begin() + e * in_stride, p[2].begin() + e * in_stride + kIn);
-    const std::vector<double> result = kForm == Form::kCoord    ? Coordinates(v, p[4])
-                                       : kForm == Form::kNormal ? Transform(v, p[4], false, kOut)
-                                                                : Transform(v, p[4], true, kOut);
-    for (int i = 0; i < kOut; ++i) out[e * out_stride + i] = result[i];
-  }
-  return out;
-}
-
-struct Formula {
-  Slot slot;
-  Exact exact;
+struct Family {
+  const kubik::ImplementationFamily* family;
+  std::unique_ptr<kubik::OperationTable> table;
 };
 
-const Formula kFormulas[] = {
-    {Slot::KMVec2Transform, [](const Values& p) { return Transform(p[1], p[2], true, 4); }},
-    {Slot::KMVec3Transform, [](const Values& p) { return Transform(p[1], p[2], true, 4); }},
-    {Slot::KMVec4Transform, [](const Values& p) { return Transform(p[1], p[2], true, 4); }},
-    {Slot::KMMatrixMultiply, [](const Values& p) { return Product(p[1], p[2], false); }},
-    {Slot::KMMatrixMultiplyTranspose, [](const Values& p) { return Product(p[1], p[2], true); }},
-    {Slot::KMVec2TransformNormal, [](const Values& p) { return Transform(p[1], p[2], false, 2); }},
-    {Slot::KMVec3TransformNormal, [](const Values& p) { return Transform(p[1], p[2], false, 3); }},
-    {Slot::KMVec3Normalize, [](const Values& p) { return Normalized(p[1], 3); }},
-    {Slot::KMVec4Normalize, [](const Values& p) { return Normalized(p[1], 4); }},
-    {Slot::KMVec2TransformCoord, [](const Values& p) { return Coordinates(p[1], p[2]); }},
-    {Slot::KMVec3TransformCoord, [](const Values& p) { return Coordinates(p[1], p[2]); }},
-    {Slot::KMPlaneNormalize, [](const Values& p) { return Normalized(p[1], 3); }},
-    {Slot::KMPlaneTransform, [](const Values& p) { return Transform(p[1], p[2], false, 4); }},
-    {Slot::KMMatrixTranspose,
-     [](const Values& p) {
-       std::vector<double> out(16);
-       for (int r = 0; r < 4; ++r) {
-         for (int c = 0; c < 4; ++c) out[r * 4 + c] = p[1][c * 4 + r];
-       }
-       return out;
-     }},
-    {Slot::KMVec2Normalize, [](const Values& p) { return Normalized(p[1], 2); }},
-    {Slot::KMMatrixDeterminant, &Determinant},
-    {Slot::KMPlaneFromPointNormal,
-     [](const Values& p) {
-       const Vector &point = p[1], &n = p[2];
-       const long double d = static_cast<long double>(point[0]) * n[0] +
-                             static_cast<long double>(point[1]) * n[1] +
-                             static_cast<long double>(point[2]) * n[2];
-       return std::vector<double>{n[0], n[1], n[2], static_cast<double>(-d)};
-     }},
-    {Slot::KMPlaneFromPoints, &PlaneFromPoints},
-    {Slot::KMVec4Cross, &Cross4},
-    {Slot::KMVec2Hermite, &Hermite},
-    {Slot::KMVec3Hermite, &Hermite},
-    {Slot::KMVec4Hermite, &Hermite},
-    {Slot::KMVec2CatmullRom, &CatmullRom},
-    {Slot::KMVec3CatmullRom, &CatmullRom},
-    {Slot::KMVec4CatmullRom, &CatmullRom},
-    {Slot::KMVec2BaryCentric, &BaryCentric},
-    {Slot::KMVec3BaryCentric, &BaryCentric},
-    {Slot::KMVec4BaryCentric, &BaryCentric},
-    {Slot::KMMatrixTranslation,
-     [](const Values& p) {
-       std::vector<double> m{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-       m[12] = p[1][0], m[13] = p[2][0], m[14] = p[3][0];
-       return m;
-     }},
-    {Slot::KMMatrixScaling,
-     [](const Values& p) {
-       std::vector<double> m(16, 0.0);
-       m[0] = p[1][0], m[5] = p[2][0], m[10] = p[3][0], m[15] = 1;
-       return m;
-     }},
-    {Slot::KMVec2TransformArray, &TransformArray<Form::kPoint, 2, 4>},
-    {Slot::KMVec2TransformCoordArray, &TransformArray<Form::kCoord, 2, 2>},
-    {Slot::KMVec2TransformNormalArray, &TransformArray<Form::kNormal, 2, 2>},
-    {Slot::KMVec3TransformArray, &TransformArray<Form::kPoint, 3, 4>},
-    {Slot::KMVec3TransformCoordArray, &TransformArray<Form::kCoord, 3, 3>},
-    {Slot::KMVec3TransformNormalArray, &TransformArray<Form::kNormal, 3, 3>},
-    {Slot::KMVec4TransformArray, &TransformArray<Form::kPoint, 4, 4>},
-    {Slot::KMPlaneTransformArray, &TransformArray<Form::kPoint, 4, 4>},
+struct Row {
+  unsigned slot;
+  std::vector<SlotFigures> figures;  // per family
+  std::vector<double> bounds;
 };
 
-// What a reader needs to make sense of a large figure.
-struct Note {
-  Slot slot;
+// Large figures and their causes, for the reader: per family (null: any
+// family; "simd": any but the double-precision reference and x87 families).
+struct Cause {
+  const char* family;
+  kubik::Slot slot;
   const char* text;
 };
 
-const Note kNotes[] = {
-    {Slot::KMVec3Normalize,
-     "the x87-tuned normalise (installed under every SIMD family that does not replace it) "
-     "multiplies by 1/sqrt read from a 512-segment table, up to 1.5e-6 relative: about 25 ulp."},
-    {Slot::KMQuaternionRotationAxis,
-     "normalises the axis through `KMVec3Normalize`, so it carries the tuned normalise's table "
-     "error wherever that is installed."},
-    {Slot::KMMatrixRotationAxis,
-     "normalises the axis through `KMVec3Normalize`; elements formed by cancellation turn the "
-     "table's 1.5e-6 relative error into many ulps of a small element."},
-    {Slot::KMPlaneFromPoints,
-     "d = -(n . V1) cancels terms as large as V1: for a plane that passes near the origin one "
-     "ulp of the stored normal moves d by many of its own ulps, in every family. The normal "
-     "goes through `KMVec3Normalize` and carries the tuned normalise's table error."},
-    {Slot::KMVec2TransformCoord, "two roundings: the product, then the division by w."},
-    {Slot::KMVec3TransformCoord, "two roundings: the product, then the division by w."},
+const Cause kCauses[] = {
+    {"sse", kubik::Slot::KMQuaternionInverse,
+     "divides by the squared length through a refined reciprocal estimate"},
+    {"simd", kubik::Slot::KMVec3ProjectArray,
+     "the combined matrix formed by single-precision products with the viewport folded in, "
+     "then a refined reciprocal of w"},
+    {"3dnow", kubik::Slot::KMMatrixTransformation2D,
+     "the rotations from the packed sine and cosine kernels, then single-precision products"},
+    {"3dnow", kubik::Slot::KMMatrixAffineTransformation2D,
+     "the rotation from the packed sine and cosine kernels, then a single-precision product"},
+    {"x87", kubik::Slot::KMVec3Normalize,
+     "multiplies by 1/sqrt read from a 512-segment table, good to about 1.5e-6 relative"},
+    {"x87", kubik::Slot::KMQuaternionRotationAxis,
+     "normalises its axis through the tuned `KMVec3Normalize` and its table"},
+    {"x87", kubik::Slot::KMMatrixRotationAxis,
+     "normalises its axis through the tuned `KMVec3Normalize` and its table"},
+    {"x87", kubik::Slot::KMPlaneFromPoints,
+     "normalises the normal through the tuned `KMVec3Normalize` and its table"},
+    {nullptr, kubik::Slot::KMMatrixTransformation,
+     "a composite: its factor matrices are stored as floats between the products"},
+    {nullptr, kubik::Slot::KMMatrixTransformation2D,
+     "a composite: its factor matrices are stored as floats between the products, the "
+     "rotations' sines and cosines too"},
+    {nullptr, kubik::Slot::KMMatrixAffineTransformation2D,
+     "the rotation's sine and cosine stored as floats, then the product"},
+    {nullptr, kubik::Slot::KMMatrixAffineTransformation,
+     "the rotation matrix stored as floats, then the product"},
+    {nullptr, kubik::Slot::SkinnedMeshBlend,
+     "each influence's transformed point is rounded to float, weighted and summed in float"},
+    {nullptr, kubik::Slot::KMQuaternionBaryCentric,
+     "three slerps, the first two results stored as floats"},
+    {nullptr, kubik::Slot::KMQuaternionSquad,
+     "three slerps, the first two results and the weight stored as floats"},
+    {"simd", kubik::Slot::KMMatrixReflect,
+     "the plane is normalised with a refined reciprocal square root estimate, even when it "
+     "is of unit length already"},
+    {"simd", kubik::Slot::KMMatrixShadow,
+     "the plane is normalised with a refined reciprocal square root estimate"},
+    {"simd", kubik::Slot::KMVec2Hermite, "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::KMVec3Hermite, "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::KMVec4Hermite, "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::KMVec2CatmullRom,
+     "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::KMVec3CatmullRom,
+     "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::KMVec4CatmullRom,
+     "spline weights formed and applied in single precision"},
+    {"simd", kubik::Slot::NPatchTessellate,
+     "control net and basis weights formed in single precision"},
+    {"3dnow", kubik::Slot::KMMatrixRotationX, "the packed sine and cosine kernels (about 3e-7)"},
+    {"3dnow", kubik::Slot::KMMatrixRotationY, "the packed sine and cosine kernels (about 3e-7)"},
+    {"3dnow", kubik::Slot::KMMatrixRotationZ, "the packed sine and cosine kernels (about 3e-7)"},
+    {"3dnow", kubik::Slot::KMFloat32To16Array,
+     "one unit within a float rounding step of a subnormal halfway point, as documented"},
+    {"simd", kubik::Slot::KMMatrixInverse,
+     "single-precision cofactors and a refined reciprocal of the determinant"},
+    {"simd", kubik::Slot::KMMatrixDeterminant, "single-precision minors"},
+    {"simd", kubik::Slot::KMVec2TransformCoord, "the division by w: a refined reciprocal"},
+    {"simd", kubik::Slot::KMVec3TransformCoord, "the division by w: a refined reciprocal"},
 };
 
-Exact FormulaOf(unsigned slot) {
-  for (const Formula& formula : kFormulas) {
-    if (static_cast<unsigned>(formula.slot) == slot) return formula.exact;
+const char* CauseOf(const char* family, unsigned slot) {
+  for (const Cause& cause : kCauses) {
+    const bool simd = std::strcmp(family, "reference") != 0 && std::strcmp(family, "x87") != 0;
+    if (static_cast<unsigned>(cause.slot) == slot &&
+        (!cause.family || std::strcmp(cause.family, family) == 0 ||
+         (simd && std::strcmp(cause.family, "simd") == 0))) {
+      return cause.text;
+    }
   }
   return nullptr;
 }
 
-// ---- Measuring -----------------------------------------------------------------
-
-// Error of `got` in units in the last place of the exact value, the unit
-// floored at 1/256 of the record's largest component so that a component
-// formed by cancellation is judged on the record's scale.
-double WorstError(const std::vector<double>& exact, const std::vector<float>& got) {
-  double scale = 0;
-  for (double e : exact) {
-    if (std::isfinite(e)) scale = std::max(scale, std::fabs(e));
+std::string Command(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    pclose(pipe);
   }
-  double worst = 0;
-  for (std::size_t i = 0; i < exact.size() && i < got.size(); ++i) {
-    if (!std::isfinite(exact[i])) continue;
-    if (!std::isfinite(got[i])) return INFINITY;
-    const float unit_of = static_cast<float>(std::max(std::fabs(exact[i]), scale / 256));
-    const double ulp = static_cast<double>(std::nextafter(unit_of, INFINITY)) - unit_of;
-    if (ulp > 0) worst = std::max(worst, std::fabs(got[i] - exact[i]) / ulp);
-  }
-  return worst;
+  while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
+  return output;
 }
 
-double Measure(unsigned slot, const kubik::OperationTable& table) {
-  const SlotCases& cases = kubik::conformance::CasesOf(slot);
-  const Exact exact = FormulaOf(slot);
-  std::mt19937 random(slot + 1);
-  double worst = 0;
-  for (int n = 0; n < kCasesPerSlot; ++n) {
-    const Case c = cases.RandomCase(random);
-    const Outcome got = cases.Run(table, c);
-    std::vector<double> want;
-    if (exact) {
-      want = exact(c.values);
-    } else {
-      const Outcome reference = cases.Run(kubik::ReferenceTable(), c);
-      want.assign(reference.outputs.begin(), reference.outputs.end());
-      // Output padding the reference leaves unwritten is not a result.
-      for (double& w : want) {
-        if (std::isnan(w)) w = INFINITY;
-      }
+std::string MachineModel() {
+  std::istringstream lscpu(Command("lscpu 2>/dev/null"));
+  for (std::string line; std::getline(lscpu, line);) {
+    if (line.rfind("Model name:", 0) == 0) {
+      const std::size_t start = line.find_first_not_of(' ', 11);
+      return start == std::string::npos ? "unknown" : line.substr(start);
     }
-    worst = std::max(worst, WorstError(want, got.outputs));
   }
-  return worst;
+  return "unknown";
 }
 
-std::string Format(double ulps) {
-  if (!std::isfinite(ulps)) return "not finite";
+std::string Commit() {
+  const std::string commit =
+      Command("git -C '" KUBIK_SOURCE_DIR "' describe --always --dirty --abbrev=12 2>/dev/null");
+  return commit.empty() ? "unknown" : commit;
+}
+
+std::string Units(double units) {
+  if (std::isinf(units)) return "not finite";
   char text[32];
-  std::snprintf(text, sizeof text, ulps < 10 ? "%.2f" : "%.0f", ulps);
+  std::snprintf(text, sizeof text, units < 10 ? "%.2f" : "%.0f", units);
+  return text;
+}
+
+std::string Relative(double relative) {
+  if (std::isinf(relative)) return "not finite";
+  if (relative == 0) return "0";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1e", relative);
   return text;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string path = argc > 1 ? argv[1] : "docs/accuracy.md";
-  std::vector<const kubik::ImplementationFamily*> families;
-  std::vector<std::string> absent;
-  for (const kubik::ImplementationFamily& family : kubik::ImplementationFamilies()) {
-    if (family.can_run(kubik::RealProcessor())) {
-      families.push_back(&family);
+  std::string path = "docs/accuracy.md";
+  int cases = 2000;
+  bool peers = true;
+  bool suggest = false;
+  double bound_scale = 1;  // tests tighten every bound to see the program fail
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--cases" && i + 1 < argc) {
+      cases = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--no-peers") {
+      peers = false;
+    } else if (arg == "--suggest-bounds") {
+      suggest = true;
+    } else if (arg == "--scale-bounds" && i + 1 < argc) {
+      bound_scale = std::atof(argv[++i]);
+    } else if (!arg.empty() && arg[0] == '-') {
+      std::cerr << "usage: kubik_accuracy [--cases N] [--no-peers] [--suggest-bounds] "
+                   "[--scale-bounds F] [output file]\n";
+      return 2;
     } else {
-      absent.push_back(family.name);
+      path = arg;
     }
   }
+  const auto start = std::chrono::steady_clock::now();
 
-  std::ostringstream doc;
-  doc << "# Accuracy of the implementation families\n\n"
-      << "Largest error seen, in units in the last place (ulp), of every dispatched operation "
-         "in every implementation family that runs on the machine that made this table. Each "
-         "operation ran on "
-      << kCasesPerSlot
-      << " random argument sets (every input component uniform in [-M, M], M chosen per "
-         "argument among 1e-4, 1e-2, 1, 1e2 and 1e4; arrays of 1 to 9 elements with padding "
-         "between them). The error of a component is measured against the reference formula "
-         "evaluated in extended precision, in ulps of the exact value; the unit is floored at "
-         "1/256 of the record's largest component, so that a component formed by cancellation "
-         "is judged on the record's scale. Operations marked * are measured against the "
-         "reference implementation's own float result instead (no separate formula here), so "
-         "the reference column reads 0 for them and the other columns may be up to 0.5 ulp off."
-         "\n\n"
-      << "Regenerate with `cmake --build --preset release --target kubik_accuracy && "
-         "./build/release/bin/kubik_accuracy docs/accuracy.md`.\n\n";
-  if (!absent.empty()) {
-    doc << "Families that cannot run on that machine and are not listed:";
-    for (const std::string& name : absent) doc << " " << name;
-    doc << ".\n\n";
+  std::vector<Family> families;
+  std::vector<std::string> absent, simulated;
+  for (const kubik::ImplementationFamily& family : kubik::ImplementationFamilies()) {
+    const kubik::ProcessorProbe* processor = kubik::accuracy::MeasuringProcessorFor(family);
+    if (!processor) {
+      absent.push_back(family.name);
+      continue;
+    }
+    if (processor != &kubik::RealProcessor()) simulated.push_back(family.name);
+    auto table = std::make_unique<kubik::OperationTable>();
+    family.install(*table, *processor);
+    families.push_back({&family, std::move(table)});
   }
-  doc << "| Slot | Operation |";
-  for (const auto* family : families) doc << " " << family->name << " |";
-  doc << "\n|---|---|";
-  for (std::size_t i = 0; i < families.size(); ++i) doc << "---|";
-  doc << "\n";
 
-  std::vector<kubik::OperationTable> tables(families.size());
-  for (std::size_t i = 0; i < families.size(); ++i) {
-    families[i]->install(tables[i], kubik::RealProcessor());
-  }
+  // ---- Measuring ----
+  std::vector<Row> rows;
+  std::vector<std::string> exceeded;
   for (unsigned slot = 0; slot < kubik::kSlotCount; ++slot) {
-    doc << "| " << slot << " | `" << kubik::SlotName(slot) << "`" << (FormulaOf(slot) ? "" : " *")
-        << " |";
-    for (const kubik::OperationTable& table : tables)
-      doc << " " << Format(Measure(slot, table)) << " |";
-    doc << "\n";
+    Row row{slot, {}, {}};
+    for (const Family& f : families) {
+      row.figures.push_back(kubik::accuracy::MeasureSlot(slot, *f.table, f.family->name, cases));
+      row.bounds.push_back(bound_scale * kubik::accuracy::BoundOf(f.family->name, slot));
+      if (!(row.figures.back().units <= row.bounds.back())) {
+        exceeded.push_back(std::string(f.family->name) + " " + kubik::SlotName(slot) + ": " +
+                           Units(row.figures.back().units) + " units, bound " +
+                           Units(row.bounds.back()) + " (" +
+                           kubik::accuracy::BoundSourceOf(f.family->name, slot) +
+                           "'s list); worst " + row.figures.back().worst);
+      }
+    }
+    rows.push_back(std::move(row));
     std::cerr << "." << std::flush;
   }
   std::cerr << "\n";
+  kubik::ResetSelectionForTesting();
 
-  doc << "\nNotes:\n\n";
-  for (const Note& note : kNotes) {
-    doc << "- `" << kubik::SlotName(static_cast<unsigned>(note.slot)) << "`: " << note.text << "\n";
+  std::vector<kubik::accuracy::PeerRow> peer_rows;
+  if (peers) peer_rows = kubik::accuracy::MeasurePeers(cases);
+  kubik::ResetSelectionForTesting();
+
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  // ---- The document ----
+  std::ostringstream doc;
+  doc << "# Accuracy of the implementation families\n\n"
+      << "Every figure is the largest error seen, for each dispatched operation of each "
+         "implementation family, against the exact result of the operation on the same float "
+         "inputs (evaluated in extended precision, no intermediate rounding). The error of an "
+         "output is measured in units of 2^-24 times the *magnitude that rounding can reach* "
+         "while forming it: for a sum, the sum of the absolute values of its terms. Example: "
+         "an element of a 4×4 product, a·b = 1.5×1 + 2×(−0.75) + 3×1e-3 + 4×2e-3 = 0.011, has "
+         "the magnitude 1.5 + 1.5 + 0.003 + 0.008 = 3.011; a float kernel's roundings are "
+         "proportional to that, not to 0.011, so an error of 3×10^-7 in it reads "
+         "3e-7 / (2^-24 × 3.011) ≈ 1.7 units, where counted in units in the last place of "
+         "0.011 it would read about 320. A correctly rounded result reads at most 1 unit and a "
+         "kernel that rounds a few times reads a few units, however much its terms cancel. "
+         "The second table gives the plain relative error (the largest error in a record over "
+         "the record's largest exact component) on well-conditioned inputs only: rotations, "
+         "unit quaternions and vectors, parameters in [0, 1].\n\n"
+      << "Each family's accepted error per operation (its *bound*, in the same units) is data "
+         "beside the family's slot list; the conformance suite asserts it on its cases and this "
+         "program fails when a figure exceeds it. Figures are shown as *measured / bound*.\n\n"
+      << "- Machine: " << MachineModel() << "\n"
+      << "- Compiler: GCC " << __VERSION__ << "\n"
+      << "- Commit: " << Commit() << "\n"
+      << "- Cases: " << cases << " random and " << cases
+      << " well-conditioned argument sets per operation and family (random: every input "
+         "component uniform in [-M, M], M chosen per argument among 1e-4, 1e-2, 1, 1e2 and 1e4; "
+         "arrays of 1 to 9 elements with padding; skinning and tessellation on their own vertex "
+         "layouts). Cases a family documents as outside its domain are not measured (counted "
+         "under the table).\n"
+      << "- Regenerate: `cmake --build --preset release --target kubik_accuracy && "
+         "./build/release/bin/kubik_accuracy docs/accuracy.md` ("
+      << static_cast<int>(seconds) << " s here).\n\n";
+  for (const std::string& name : simulated) {
+    doc << "The " << name
+        << " family cannot run on this machine; the library builds it in a portable form "
+           "whose estimates keep exactly the instructions' good bits, and that form is measured "
+           "here on a simulated processor.\n\n";
+  }
+  if (!absent.empty()) {
+    doc << "Families that cannot run on this machine, not measured:";
+    for (const std::string& name : absent) doc << " " << name;
+    doc << ".\n\n";
+  }
+
+  doc << "## Error in units of 2^-24 × magnitude (measured / bound)\n\n| Slot | Operation |";
+  for (const Family& f : families) doc << " " << f.family->name << " |";
+  doc << "\n|---|---|";
+  for (std::size_t i = 0; i < families.size(); ++i) doc << "---|";
+  doc << "\n";
+  for (const Row& row : rows) {
+    doc << "| " << row.slot << " | `" << kubik::SlotName(row.slot) << "` |";
+    for (std::size_t i = 0; i < families.size(); ++i) {
+      const bool over = !(row.figures[i].units <= row.bounds[i]);
+      doc << " " << (over ? "**" : "") << Units(row.figures[i].units) << " / "
+          << Units(row.bounds[i]) << (over ? " exceeded**" : "") << " |";
+    }
+    doc << "\n";
+  }
+
+  doc << "\n## Relative error on well-conditioned inputs\n\n| Slot | Operation |";
+  for (const Family& f : families) doc << " " << f.family->name << " |";
+  doc << "\n|---|---|";
+  for (std::size_t i = 0; i < families.size(); ++i) doc << "---|";
+  doc << "\n";
+  for (const Row& row : rows) {
+    doc << "| " << row.slot << " | `" << kubik::SlotName(row.slot) << "` |";
+    for (std::size_t i = 0; i < families.size(); ++i) {
+      doc << " " << Relative(row.figures[i].relative) << " |";
+    }
+    doc << "\n";
+  }
+
+  if (!peer_rows.empty()) {
+    doc << "\n## Against GLM, Eigen and cglm\n\n"
+        << "The operations the peer benchmark (`bench_peers`) times, on the same inputs, each "
+           "peer's conventions mapped as the benchmark maps them (column-major storage read as "
+           "this library's row-major transpose, the product order reversed). The peers are "
+           "built as a user would build them for this machine (`-O3 -march=native`). Each cell: "
+           "units of 2^-24 × magnitude over all cases, then the relative error on "
+           "well-conditioned inputs. The peers divide by w unconditionally; this library "
+           "leaves w within 2^-23 of 1 undivided. Where the conventions differ the peers are "
+           "measured on the benchmark's kind of data only: slerp on unit quaternions with a "
+           "positive dot product and t in [0, 1]; the half conversions on the normal range of "
+           "IEEE halves (this library's half format has no infinities and NaNs and reaches "
+           "131008). A dash: the peer has no such operation.\n\n| Operation |";
+    for (const Family& f : families) doc << " " << f.family->name << " |";
+    for (const std::string& name : kubik::accuracy::PeerNames()) doc << " " << name << " |";
+    doc << "\n|---|";
+    for (std::size_t i = 0; i < families.size() + kubik::accuracy::PeerNames().size(); ++i) {
+      doc << "---|";
+    }
+    doc << "\n";
+    for (const kubik::accuracy::PeerRow& peer_row : peer_rows) {
+      doc << "| `" << kubik::SlotName(peer_row.slot) << "` |";
+      for (const Row& row : rows) {
+        if (row.slot != peer_row.slot) continue;
+        for (const SlotFigures& f : row.figures) {
+          doc << " " << Units(f.units) << " (" << Relative(f.relative) << ") |";
+        }
+      }
+      for (const auto& figure : peer_row.peers) {
+        if (figure) {
+          doc << " " << Units(figure->units) << " (" << Relative(figure->relative) << ") |";
+        } else {
+          doc << " — |";
+        }
+      }
+      doc << "\n";
+    }
+  }
+
+  // The five largest figures of each family, with the case that gave them.
+  doc << "\n## Largest errors per family\n\n";
+  for (std::size_t i = 0; i < families.size(); ++i) {
+    std::vector<const Row*> order;
+    for (const Row& row : rows) order.push_back(&row);
+    std::stable_sort(order.begin(), order.end(), [&](const Row* a, const Row* b) {
+      return a->figures[i].units > b->figures[i].units;
+    });
+    doc << "**" << families[i].family->name << "**\n\n";
+    std::cerr << families[i].family->name << ": largest errors\n";
+    for (std::size_t k = 0; k < 5 && k < order.size(); ++k) {
+      const Row& row = *order[k];
+      const char* cause = CauseOf(families[i].family->name, row.slot);
+      doc << "- `" << kubik::SlotName(row.slot) << "`: " << Units(row.figures[i].units) << " units"
+          << (cause ? std::string(": ") + cause : std::string())
+          << ". Worst: " << row.figures[i].worst << ".\n";
+      std::cerr << "  " << kubik::SlotName(row.slot) << " " << Units(row.figures[i].units)
+                << " units" << (cause ? std::string(" (") + cause + ")" : std::string()) << "\n";
+    }
+    doc << "\n";
+  }
+
+  doc << "## Cases not measured\n\n";
+  bool any_skipped = false;
+  for (const Row& row : rows) {
+    for (std::size_t i = 0; i < families.size(); ++i) {
+      const SlotFigures& f = row.figures[i];
+      if (f.outside_domain == 0 && f.without_result == 0) continue;
+      any_skipped = true;
+      doc << "- " << families[i].family->name << " `" << kubik::SlotName(row.slot) << "`:";
+      if (f.outside_domain) doc << " " << f.outside_domain << " outside the documented domain";
+      if (f.outside_domain && f.without_result) doc << ",";
+      if (f.without_result) doc << " " << f.without_result << " without a result";
+      doc << " (of " << 2 * cases << ").\n";
+    }
+  }
+  if (!any_skipped) doc << "None.\n";
+
+  doc << "\n## Magnitude per operation\n\n";
+  for (const Row& row : rows) {
+    doc << "- `" << kubik::SlotName(row.slot) << "`: " << kubik::accuracy::MagnitudeOf(row.slot)
+        << ".\n";
   }
 
   std::ofstream out(path);
@@ -397,6 +403,30 @@ int main(int argc, char** argv) {
     std::cerr << "kubik_accuracy: cannot write " << path << "\n";
     return 1;
   }
-  std::cout << "wrote " << path << "\n";
-  return 0;
+  if (suggest) {
+    for (std::size_t i = 0; i < families.size(); ++i) {
+      const char* name = families[i].family->name;
+      const bool reference = std::strcmp(name, "reference") == 0;
+      const char* base_name = kubik::conformance::ConformanceOf(name).builds_on;
+      const kubik::ImplementationFamily* base =
+          kubik::FindImplementationFamily(base_name ? base_name : "reference");
+      kubik::OperationTable base_table;
+      if (base) base->install(base_table, kubik::RealProcessor());
+      std::cout << "// " << name << "\n";
+      for (const Row& row : rows) {
+        const double base_bound =
+            kubik::accuracy::BoundOf(base_name ? base_name : "reference", row.slot);
+        const bool own =
+            base && base_table.Address(row.slot) != families[i].table->Address(row.slot);
+        const double suggested = kubik::accuracy::SuggestedBound(row.figures[i].units);
+        if (reference || own || suggested > base_bound) {
+          std::cout << "  X(" << kubik::SlotName(row.slot) << ", " << suggested << ") \\\n";
+        }
+      }
+    }
+  }
+  std::cerr << "wrote " << path << " (" << families.size() << " families, " << cases
+            << " cases of each kind per slot, " << seconds << " s)\n";
+  for (const std::string& line : exceeded) std::cerr << "BOUND EXCEEDED: " << line << "\n";
+  return exceeded.empty() ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "math/dispatch/family.h"
+#include "math/dispatch/family_bounds.h"
 
 // clang-format off
 #define KUBIK_AVX2_SLOTS(X)        \
@@ -45,20 +46,14 @@
   X(SkinnedMeshBlend)              \
   X(NPatchTessellate)
 
-// Accuracy per slot: the largest difference from the reference in units of
-// 2^-24 times the magnitude rounding can reach in that output: for a sum of
-// products, the sum of the absolute products (divided by |w| for the
-// coordinate transforms); for the inverse, the largest element of the
-// result; for unit results (normalisers, rotations, interpolations), 1.
-// Fused multiply-adds round each chain step once, so these are the
-// measured worst cases over 200 000 random inputs in [-1, 1] (unit
-// quaternions, t in [0, 1], angles in [-3.2, 3.2]) rounded up, not
-// single-precision ulps. The array transforms form the same chains as the
-// single ones; the half conversions are exact; the skinned-mesh blend is
-// the reference's walk on the family's transforms; the N-patch bound is
-// that of its attributes (the positions: 6 units of the largest corner
-// coordinate), dominated by w = 1 - u - v rounded to float as the SSE
-// families round it.
+// Accuracy per slot (math/dispatch/family_bounds.h): the largest error in
+// units of 2^-24 times the magnitude rounding can reach in that output (for
+// a sum of products, the sum of the absolute products), as the accuracy
+// program measures it, with room. Fused multiply-adds round each chain step
+// once; the array transforms form the same chains as the single ones; the
+// half conversions are exact; the skinned-mesh blend is the reference's walk
+// on the family's transforms; the N-patch positions are dominated by
+// w = 1 - u - v rounded to float as the SSE families round it.
 #define KUBIK_AVX2_BOUNDS(X)              \
   X(KMVec2Transform, 3)                   \
   X(KMVec3Transform, 3)                   \
@@ -71,17 +66,17 @@
   X(KMMatrixMultiply, 4)                  \
   X(KMMatrixMultiplyTranspose, 4)         \
   X(KMMatrixInverse, 8)                   \
-  X(KMMatrixRotationQuaternion, 1)        \
+  X(KMMatrixRotationQuaternion, 4)        \
   X(KMMatrixRotationYawPitchRoll, 13)     \
   X(KMVec2Normalize, 2)                   \
   X(KMVec3Normalize, 2)                   \
   X(KMVec4Normalize, 2)                   \
   X(KMQuaternionNormalize, 2)             \
-  X(KMPlaneNormalize, 2)                  \
+  X(KMPlaneNormalize, 4)                  \
   X(KMQuaternionMultiply, 3)              \
   X(KMQuaternionRotationYawPitchRoll, 3)  \
   X(KMQuaternionSlerp, 4)                 \
-  X(KMQuaternionSquad, 4)                 \
+  X(KMQuaternionSquad, 6)                 \
   X(KMFloat32To16Array, 0)                \
   X(KMFloat16To32Array, 0)                \
   X(KMVec2TransformArray, 3)              \
@@ -92,7 +87,7 @@
   X(KMVec3TransformNormalArray, 3)        \
   X(KMVec4TransformArray, 4)              \
   X(KMPlaneTransformArray, 4)             \
-  X(SkinnedMeshBlend, 3)                  \
+  X(SkinnedMeshBlend, 6)                  \
   X(NPatchTessellate, 14)
 // clang-format on
 
@@ -109,6 +104,7 @@ void SetArrayStreamingThresholdForTesting(std::size_t bytes);
 // Only the registry, built without the family's flags, calls the installer;
 // the family's sources include this header for the declarations alone.
 KUBIK_DEFINE_FAMILY_INSTALLER(KUBIK_AVX2_SLOTS)
+KUBIK_DEFINE_FAMILY_BOUNDS(KUBIK_AVX2_BOUNDS)
 
 // Every slot the family fills states its accuracy bound, and no other.
 #define KUBIK_AVX2_COUNT_SLOT(name) +1

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "math/dispatch/family.h"
+#include "math/dispatch/family_bounds.h"
 
 // clang-format off
 #define KUBIK_AVX512_SLOTS(X) \
@@ -34,6 +35,7 @@ KUBIK_AVX512_SLOTS(KUBIK_DECLARE_SLOT_FUNCTION)
 // Only the registry, built without the family's flags, calls the installer;
 // the family's sources include this header for the declarations alone.
 KUBIK_DEFINE_FAMILY_INSTALLER(KUBIK_AVX512_SLOTS)
+KUBIK_DEFINE_FAMILY_BOUNDS(KUBIK_AVX512_BOUNDS)
 
 // Every slot the family fills states its accuracy bound, and no other.
 #define KUBIK_AVX512_COUNT_SLOT(name) +1

@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "math/dispatch/family.h"
+#include "math/dispatch/family_bounds.h"
 
 // clang-format off
 #define KUBIK_X87_SLOTS(X) \
@@ -21,6 +22,26 @@
   X(KMMatrixMultiply) \
   X(KMMatrixMultiplyTranspose) \
   X(KMVec3Normalize)
+// clang-format on
+
+// The accepted error per slot (math/dispatch/family_bounds.h): sums rounded
+// once from extended precision; the normalise multiplies by 1/sqrt read from
+// a 512-segment table (1.5e-6 relative), and so do the composites that
+// normalise through it.
+// clang-format off
+#define KUBIK_X87_BOUNDS(X)         \
+  X(KMVec2Transform, 1.5)           \
+  X(KMVec3Transform, 1.5)           \
+  X(KMVec4Transform, 1.5)           \
+  X(KMMatrixMultiply, 1.5)          \
+  X(KMMatrixMultiplyTranspose, 1.5) \
+  X(KMVec2TransformNormal, 1.5)     \
+  X(KMVec3TransformNormal, 1.5)     \
+  X(KMVec3Normalize, 16)            \
+  X(KMPlaneFromPoints, 16)          \
+  X(KMQuaternionRotationAxis, 12)   \
+  X(KMPlaneTransform, 1.5)          \
+  X(KMMatrixRotationAxis, 8)
 // clang-format on
 
 namespace kubik::x87 {
@@ -56,6 +77,7 @@ Working ReciprocalSqrtLookup(std::uint32_t bits);
 // by the table.
 KUBIK_X87_SLOTS(KUBIK_DECLARE_SLOT_FUNCTION)
 KUBIK_DEFINE_FAMILY_INSTALLER(KUBIK_X87_SLOTS)
+KUBIK_DEFINE_FAMILY_BOUNDS(KUBIK_X87_BOUNDS)
 
 // Squared lengths whose float difference from 1 is at most this count as unit.
 inline constexpr std::uint32_t kUnitLengthSlackBits = 0x3727c5ac;  // 9.999999747378752e-06
