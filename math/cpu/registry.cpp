@@ -6,9 +6,10 @@
 #include <initializer_list>
 #include <span>
 
+#include "math/reference/bounds.h"
+
 #if defined(__x86_64__)
 #include "math/cpu/installers.h"
-#include "math/reference/bounds.h"
 #include "math/simd/amd/family.h"
 #include "math/simd/avx2/family.h"
 #include "math/simd/avx512/family.h"
@@ -142,8 +143,9 @@ void InstallNeon(OperationTable& table, const ProcessorProbe& processor) {
 }
 
 constexpr ImplementationFamily kFamilies[] = {
-    {"reference", kNoSimdSet, 0, false, &AlwaysRuns, &InstallReference, kAllSlots},
-    {"neon", kNeonSet, 50, true, &RunsNeon, &InstallNeon, neon::kSlots},
+    {"reference", kNoSimdSet, 0, false, &AlwaysRuns, &InstallReference, kAllSlots,
+     reference::kBounds},
+    {"neon", kNeonSet, 50, true, &RunsNeon, &InstallNeon, neon::kSlots, neon::kBounds},
 };
 
 #else

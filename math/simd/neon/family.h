@@ -4,6 +4,7 @@
 #pragma once
 
 #include "math/dispatch/family.h"
+#include "math/dispatch/family_bounds.h"
 
 // The slots the family fills, in slot order.
 // clang-format off
@@ -56,7 +57,8 @@
 // inputs (determinant: the result; inverse: the exact inverse; unprojection,
 // skinning and tessellation: the reference's result). Half conversions are
 // exact. Figures: 20000 random cases per slot (inputs in [-M, M], M among
-// 1e-2, 1, 1e2), run under qemu-aarch64.
+// 1e-2, 1, 1e2), run under qemu-aarch64. The shadow and reflection
+// builders are the reference's, normalising the plane through this family.
 // clang-format off
 #define KUBIK_NEON_BOUNDS(X) \
   X(KMVec2Transform, 2) \
@@ -93,12 +95,15 @@
   X(KMVec3UnprojectArray, 18) \
   X(KMPlaneTransformArray, 4) \
   X(SkinnedMeshBlend, 28) \
-  X(NPatchTessellate, 5)
+  X(NPatchTessellate, 5) \
+  X(KMMatrixShadow, 6) \
+  X(KMMatrixReflect, 8)
 // clang-format on
 
 namespace kubik::neon {
 
 KUBIK_NEON_SLOTS(KUBIK_DECLARE_SLOT_FUNCTION)
 KUBIK_DEFINE_FAMILY_INSTALLER(KUBIK_NEON_SLOTS)
+KUBIK_DEFINE_FAMILY_BOUNDS(KUBIK_NEON_BOUNDS)
 
 }  // namespace kubik::neon
