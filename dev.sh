@@ -63,7 +63,7 @@ build() {
 # these suites; the x86-only families are not built for ARM at all.
 AARCH64_TEST_TARGETS=(
   math_reference_test math_dispatch_test math_conformance_test math_neon_test
-  math_pipeline_test ieee_half_test window_test viewer_test
+  math_pipeline_test ieee_half_test window_test viewer_test kubik_accuracy
 )
 
 run_aarch64_tests() {
