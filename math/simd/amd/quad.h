@@ -12,12 +12,12 @@ namespace {
 
 constexpr std::uint32_t kSign = 0x80000000u;
 
-Pair SmallestNormal() {
+inline Pair SmallestNormal() {
   return MakeBits(0x00800000u, 0x00800000u);
 }
 
 // Lanes whose squared length is above the smallest normal float.
-Pair AboveGuard(Pair length_sq) {
+inline Pair AboveGuard(Pair length_sq) {
   return Greater(length_sq, SmallestNormal());
 }
 
@@ -26,7 +26,7 @@ struct Quad {
   Pair lo, hi;
 };
 
-Quad LoadQuad(const float* p) {
+inline Quad LoadQuad(const float* p) {
   return {Load(p), Load(p + 2)};
 }
 
@@ -37,7 +37,7 @@ void StoreQuad(float* p, Quad q) {
 
 // sum over i < N of in[i] * row i, plus row 4 when Translate.
 template <int N, bool Translate>
-Quad TransformRows(const float (&in)[N], const KMMATRIX* m) {
+inline Quad TransformRows(const float (&in)[N], const KMMATRIX* m) {
   Quad sum{};
   for (int i = 0; i < N; ++i) {
     const Pair c = Splat(in[i]);
@@ -104,7 +104,7 @@ Record* TransformCoord(Record* out, const Record* v, const KMMATRIX* m) {
 
 // Scales (lo, hi) by 1/sqrt(length_sq), or gives zeros when the squared
 // length is not above the smallest normal float. No unit-length shortcut.
-Quad ScaleToUnit(Quad v, Pair length_sq) {
+inline Quad ScaleToUnit(Quad v, Pair length_sq) {
   const Pair k = ReciprocalSqrt(length_sq);
   const Pair keep = AboveGuard(length_sq);
   // The mask is applied to the products too: where the estimate of a zero
@@ -113,7 +113,7 @@ Quad ScaleToUnit(Quad v, Pair length_sq) {
 }
 
 // (x*x + z*z) + (y*y + w*w), the four-term grouping.
-Pair LengthSquared4(Quad v) {
+inline Pair LengthSquared4(Quad v) {
   return HorizontalAdd(Add(Mul(v.lo, v.lo), Mul(v.hi, v.hi)));
 }
 
