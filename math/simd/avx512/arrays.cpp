@@ -1,8 +1,16 @@
 // AVX-512 transforms of tightly packed 3-vector arrays, sixteen elements per
-// step: the components are spread into one register each by two-source
-// permutes, each output component is a fused chain over the broadcast
-// matrix (the AVX2 family's chains, so the results are the same), and the
-// last elements go under a mask. Other strides, and outputs larger than the
+// step. Component c of element i sits at float 3i + c of a 48-float block,
+// in lane (3i + c) % 16 of one of its three registers; as 3 is invertible
+// modulo 16, those lanes are distinct for the sixteen elements. So two
+// blends collect every element's component c in one register, and a
+// rotation by c lanes lines the three components up: lane l then holds
+// element 11 l mod 16 throughout, and the output goes back the same way.
+// No cross-lane permute on the way in or out (they are what limits a
+// 512-bit walk here). Each output component is a fused chain over the
+// broadcast matrix (the AVX2 family's chains); the coordinate form divides
+// by w rather than multiplying by its reciprocal, one rounding fewer and
+// cheaper on processors whose divider runs beside the multipliers. The last
+// elements go under a mask. Other strides, and outputs larger than the
 // last-level cache, use the AVX2 family's walk.
 #include <immintrin.h>
 
@@ -15,6 +23,48 @@
 namespace kubik::avx512 {
 namespace {
 
+// The lane that holds element e once the components are lined up.
+constexpr int LaneOf(int e) {
+  return 3 * e % 16;
+}
+
+// Lanes of block register k that hold component c.
+constexpr __mmask16 ComponentLanes(int k, int c) {
+  unsigned mask = 0;
+  for (int l = 0; l < 16; ++l) mask |= (16 * k + l) % 3 == c ? 1u << l : 0u;
+  return static_cast<__mmask16>(mask);
+}
+
+// Lanes of the component-c register whose float lies in block register k.
+constexpr __mmask16 RegisterLanes(int k, int c) {
+  unsigned mask = 0;
+  for (int e = 0; e < 16; ++e) mask |= (3 * e + c) / 16 == k ? 1u << (3 * e + c) % 16 : 0u;
+  return static_cast<__mmask16>(mask);
+}
+
+// Lane l to lane l - C (C > 0) or l + |C|, cyclically.
+template <int C>
+__m512 Rotate(__m512 v) {
+  if constexpr (C == 0) {
+    return v;
+  } else {
+    const __m512i i = _mm512_castps_si512(v);
+    return _mm512_castsi512_ps(_mm512_alignr_epi32(i, i, (C + 16) % 16));
+  }
+}
+
+template <int C>
+__m512 Spread(const __m512 block[3]) {
+  const __m512 v = _mm512_mask_blend_ps(RegisterLanes(1, C), block[0], block[1]);
+  return Rotate<C>(_mm512_mask_blend_ps(RegisterLanes(2, C), v, block[2]));
+}
+
+template <int K>
+__m512 Interleave(const __m512 lined_up[3]) {
+  const __m512 v = _mm512_mask_blend_ps(ComponentLanes(K, 1), lined_up[0], Rotate<-1>(lined_up[1]));
+  return _mm512_mask_blend_ps(ComponentLanes(K, 2), v, Rotate<-2>(lined_up[2]));
+}
+
 // Lane indices of a two-source permute (0 to 15 the first source, 16 to
 // 31 the second).
 struct Indices {
@@ -23,47 +73,20 @@ struct Indices {
   constexpr int& operator[](int i) { return lane[i]; }
 };
 
-// Component c of element i sits at float 3i + c of a 48-float block. The
-// first permute picks from the block's first two registers, the second from
-// its result and the third register.
-constexpr Indices Gather3(int c, int step) {
-  Indices idx{};
-  for (int i = 0; i < 16; ++i) {
-    const int pos = 3 * i + c, block = pos / 16, offset = pos % 16;
-    if (step == 0) idx[i] = block == 0 ? offset : block == 1 ? 16 + offset : 0;
-    if (step == 1) idx[i] = block == 2 ? 16 + offset : i;
-  }
-  return idx;
-}
-
-// Float j of output register b of `k` components per element: the element
-// and component it holds, picked from (x, y) then from that and z, or for
-// four components from (x, y) and (z, w).
-constexpr Indices Scatter(int components, int b, int step) {
+// Float j of output register b of four components per element: the
+// element's lane, picked from (x, y) and from (z, w).
+constexpr Indices Scatter4(int b, int step) {
   Indices idx{};
   for (int j = 0; j < 16; ++j) {
-    const int pos = 16 * b + j, e = pos / components, c = pos % components;
-    if (step == 0) idx[j] = c == 1 ? 16 + e : e;
-    if (step == 1) idx[j] = components == 3 ? (c == 2 ? 16 + e : j) : (c == 3 ? 16 + e : e);
+    const int pos = 16 * b + j, lane = LaneOf(pos / 4), c = pos % 4;
+    idx[j] = (step == 0 ? c == 1 : c == 3) ? 16 + lane : lane;
   }
   return idx;
 }
-
-template <const Indices& I>
-__m512i Load() {
-  return _mm512_loadu_si512(I.data());
-}
-
-constexpr Indices kX0 = Gather3(0, 0), kX1 = Gather3(0, 1);
-constexpr Indices kY0 = Gather3(1, 0), kY1 = Gather3(1, 1);
-constexpr Indices kZ0 = Gather3(2, 0), kZ1 = Gather3(2, 1);
-constexpr Indices kS3[3][2] = {{Scatter(3, 0, 0), Scatter(3, 0, 1)},
-                               {Scatter(3, 1, 0), Scatter(3, 1, 1)},
-                               {Scatter(3, 2, 0), Scatter(3, 2, 1)}};
-constexpr Indices kS4[4][2] = {{Scatter(4, 0, 0), Scatter(4, 0, 1)},
-                               {Scatter(4, 1, 0), Scatter(4, 1, 1)},
-                               {Scatter(4, 2, 0), Scatter(4, 2, 1)},
-                               {Scatter(4, 3, 0), Scatter(4, 3, 1)}};
+constexpr Indices kS4[4][2] = {{Scatter4(0, 0), Scatter4(0, 1)},
+                               {Scatter4(1, 0), Scatter4(1, 1)},
+                               {Scatter4(2, 0), Scatter4(2, 1)},
+                               {Scatter4(3, 0), Scatter4(3, 1)}};
 
 enum class Form { kPoint, kCoord, kNormal };
 
@@ -78,60 +101,53 @@ __m512 Component(const __m512 s[3], const Matrix16& b, int j, Form form) {
   return _mm512_fmadd_ps(s[2], b.e[8 + j], sum);
 }
 
-// 1/w, or 1 where w is within 2^-23 of 1 (those elements stay undivided).
-__m512 ReciprocalOfW(__m512 w) {
-  const __m512 one = _mm512_set1_ps(1.0f);
-  const __mmask16 near_one = _mm512_cmp_ps_mask(w, _mm512_set1_ps(1.0f - 0x1p-23f), _CMP_GE_OQ) &
-                             _mm512_cmp_ps_mask(w, _mm512_set1_ps(1.0f + 0x1p-23f), _CMP_LE_OQ);
-  return _mm512_mask_blend_ps(near_one, _mm512_div_ps(one, w), one);
-}
-
 __mmask16 FirstLanes(std::size_t count) {
   return count >= 16 ? static_cast<__mmask16>(0xffff) : static_cast<__mmask16>((1u << count) - 1u);
 }
 
-// `count` (1 to 16) elements from `in` to `out`.
+// `count` (1 to 16) elements from `in` to `out`; unmasked when it is 16.
 template <Form F>
 void Block(float* out, const float* in, std::size_t count, const Matrix16& b) {
   __m512 block[3];
   for (int r = 0; r < 3; ++r) {
     const std::size_t first = 16 * static_cast<std::size_t>(r);
     const std::size_t floats = 3 * count;
-    block[r] = _mm512_maskz_loadu_ps(FirstLanes(floats > first ? floats - first : 0), in + first);
+    block[r] = count == 16 ? _mm512_loadu_ps(in + first)
+                           : _mm512_maskz_loadu_ps(FirstLanes(floats > first ? floats - first : 0),
+                                                   in + first);
   }
-  const __m512 s[3] = {
-      _mm512_permutex2var_ps(_mm512_permutex2var_ps(block[0], Load<kX0>(), block[1]), Load<kX1>(),
-                             block[2]),
-      _mm512_permutex2var_ps(_mm512_permutex2var_ps(block[0], Load<kY0>(), block[1]), Load<kY1>(),
-                             block[2]),
-      _mm512_permutex2var_ps(_mm512_permutex2var_ps(block[0], Load<kZ0>(), block[1]), Load<kZ1>(),
-                             block[2])};
-  __m512 r[4] = {Component(s, b, 0, F), Component(s, b, 1, F), Component(s, b, 2, F),
-                 _mm512_setzero_ps()};
+  const __m512 s[3] = {Spread<0>(block), Spread<1>(block), Spread<2>(block)};
+  __m512 r[3] = {Component(s, b, 0, F), Component(s, b, 1, F), Component(s, b, 2, F)};
   if constexpr (F == Form::kPoint) {
-    r[3] = Component(s, b, 3, F);
+    const __m512 w = Component(s, b, 3, F);
     const std::size_t floats = 4 * count;
     for (int k = 0; k < 4; ++k) {
       const std::size_t first = 16 * static_cast<std::size_t>(k);
       if (floats <= first) break;
       const __m512 xy = _mm512_permutex2var_ps(r[0], _mm512_loadu_si512(kS4[k][0].data()), r[1]);
-      const __m512 zw = _mm512_permutex2var_ps(r[2], _mm512_loadu_si512(kS4[k][1].data()), r[3]);
+      const __m512 zw = _mm512_permutex2var_ps(r[2], _mm512_loadu_si512(kS4[k][1].data()), w);
       // Components 2 and 3 come from the second pair.
       const __m512 v = _mm512_mask_blend_ps(static_cast<__mmask16>(0xcccc), xy, zw);
       _mm512_mask_storeu_ps(out + first, FirstLanes(floats - first), v);
     }
     return;
   } else if constexpr (F == Form::kCoord) {
-    const __m512 reciprocal = ReciprocalOfW(Component(s, b, 3, F));
-    for (int k = 0; k < 3; ++k) r[k] = _mm512_mul_ps(r[k], reciprocal);
+    const __m512 w = Component(s, b, 3, F);
+    // Elements whose w is within 2^-23 of 1 stay undivided: the four floats
+    // from 1 - 2^-23 to 1 + 2^-23 are consecutive encodings.
+    const __m512i from_below =
+        _mm512_sub_epi32(_mm512_castps_si512(w), _mm512_set1_epi32(0x3f7ffffe));
+    const __mmask16 near_one = _mm512_cmple_epu32_mask(from_below, _mm512_set1_epi32(3));
+    for (int k = 0; k < 3; ++k) r[k] = _mm512_mask_div_ps(r[k], ~near_one, r[k], w);
   }
-  const std::size_t floats = 3 * count;
+  const __m512 v[3] = {Interleave<0>(r), Interleave<1>(r), Interleave<2>(r)};
   for (int k = 0; k < 3; ++k) {
     const std::size_t first = 16 * static_cast<std::size_t>(k);
-    if (floats <= first) break;
-    const __m512 xy = _mm512_permutex2var_ps(r[0], _mm512_loadu_si512(kS3[k][0].data()), r[1]);
-    const __m512 v = _mm512_permutex2var_ps(xy, _mm512_loadu_si512(kS3[k][1].data()), r[2]);
-    _mm512_mask_storeu_ps(out + first, FirstLanes(floats - first), v);
+    if (count == 16) {
+      _mm512_storeu_ps(out + first, v[k]);
+    } else if (3 * count > first) {
+      _mm512_mask_storeu_ps(out + first, FirstLanes(3 * count - first), v[k]);
+    }
   }
 }
 
@@ -152,10 +168,9 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v, std:
   float* o = reinterpret_cast<float*>(out);
   const float* in = reinterpret_cast<const float*>(v);
   constexpr std::size_t kOutFloats = sizeof(Out) / sizeof(float);
-  for (std::size_t i = 0; i < n; i += 16) {
-    const std::size_t count = n - i < 16 ? n - i : 16;
-    Block<F>(o + kOutFloats * i, in + 3 * i, count, b);
-  }
+  std::size_t i = 0;
+  for (; i + 16 <= n; i += 16) Block<F>(o + kOutFloats * i, in + 3 * i, 16, b);
+  if (i < n) Block<F>(o + kOutFloats * i, in + 3 * i, n - i, b);
   return out;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <kubik/kmath.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -195,6 +196,37 @@ TEST_P(Batch, ArraysWithWideStridesAndUnalignedBases) {
   // Off a 16-byte boundary by a whole float, and by bytes with odd strides.
   CheckEveryArray(table_, Threshold(), {Pivot() + 6, 36, 44, 4, false}, random);
   CheckEveryArray(table_, Threshold(), {Pivot() + 6, 37, 45, 13, false}, random);
+}
+
+// An element whose w is within 2^-23 of 1 is left undivided, element by
+// element: it gets the same result as with w exactly 1, and any other w
+// divides. The matrix makes w the element's x, and the values cycle so that
+// every lane of a block and of the remainder sees both kinds.
+TEST_P(Batch, CoordinateArraysLeaveOnlyElementsWithWNearOneUndivided) {
+  if (Is("sse") || Is("sse2") || Is("3dnow")) {
+    GTEST_SKIP() << "divides by every w, with a refined estimate";
+  }
+  const float kWs[] = {1 - 0x1p-23f, 1 - 0x1p-24f,   1.0f,
+                       1 + 0x1p-23f, 1 - 0x1.8p-23f, 1 + 0x1p-22f};
+  KMMATRIX w_is_x, w_is_one;
+  KMMatrixIdentity(&w_is_one);
+  w_is_one._11 = 2, w_is_one._22 = 3, w_is_one._33 = 4, w_is_one._41 = 0.5f;
+  w_is_x = w_is_one;
+  w_is_x._14 = 1, w_is_x._44 = 0;
+  const std::uint32_t n = std::max(Pivot() + 7, 40u);
+  std::vector<KMVECTOR3> in(n), got(n), undivided(n);
+  for (std::uint32_t i = 0; i < n; ++i) in[i] = KMVECTOR3(kWs[i % 6], 1 + i / 64.0f, 1.5f);
+  const auto array = table_.Get<Slot::KMVec3TransformCoordArray>();
+  array(got.data(), 12, in.data(), 12, &w_is_x, n);
+  array(undivided.data(), 12, in.data(), 12, &w_is_one, n);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    KMVECTOR3 single, single_undivided;
+    table_.Get<Slot::KMVec3TransformCoord>()(&single, &in[i], &w_is_x);
+    table_.Get<Slot::KMVec3TransformCoord>()(&single_undivided, &in[i], &w_is_one);
+    const bool near_one = i % 6 < 4;
+    EXPECT_EQ(got[i] == undivided[i], near_one) << "array, element " << i << " of " << n;
+    EXPECT_EQ(single == single_undivided, near_one) << "single, element " << i;
+  }
 }
 
 // Outputs past the streaming threshold (lowered to 0 here) go through
