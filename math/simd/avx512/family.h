@@ -17,8 +17,10 @@
   X(KMVec3TransformNormalArray)
 
 // Accuracy per slot, in the units of the AVX2 family's list. The product and
-// the arrays form the same fused chains as the AVX2 family; the half
-// conversions are exact.
+// the arrays form the same fused chains as the AVX2 family, except that the
+// coordinate array divides by w where the AVX2 family multiplies by its
+// reciprocal (one rounding fewer: within a unit of the AVX2 results); the
+// half conversions are exact.
 #define KUBIK_AVX512_BOUNDS(X)     \
   X(KMMatrixMultiply, 4)           \
   X(KMFloat32To16Array, 0)         \
