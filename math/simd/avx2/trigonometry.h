@@ -57,34 +57,13 @@ inline __m256 SinesAndCosines(__m128 angles) {
   return _mm256_xor_ps(_mm256_permutevar8x32_ps(kernels, index), sign);
 }
 
-// The sines of four angles: x = k pi + r with |r| <= pi/2, sin x =
-// (-1)^k sin r, and sin r = r + r z q(z), z = r^2, with q of degree 3
-// fitted on [0, (pi/2)^2] for the least largest error in sin r (2e-8 with
-// the coefficients rounded to float). One polynomial and a sign: cheaper
-// than SinesAndCosines where only sines are wanted. Absolute error about
-// 1e-7 for |x| up to a few thousand.
-inline __m128 Sines(__m128 x) {
-  auto c = [](float v) { return _mm_set1_ps(v); };
-  // x / pi plus 1.5 2^23 rounds to the nearest integer k, whose parity is
-  // the low bit of the sum, for either sign of x.
-  const __m128 biased = _mm_fmadd_ps(x, c(0.318309873f), c(0x1.8p23f));
-  const __m128 k = _mm_sub_ps(biased, c(0x1.8p23f));
-  // pi in two parts, the float nearest it and the remainder; the
-  // remainder's product is formed alongside the first step.
-  const __m128 r =
-      _mm_sub_ps(_mm_fnmadd_ps(k, c(3.14159274f), x), _mm_mul_ps(k, c(-8.74227766e-8f)));
-  const __m128 z = _mm_mul_ps(r, r);
-  const __m128 low = _mm_fmadd_ps(c(8.3330171183e-3f), z, c(-1.6666656733e-1f));
-  const __m128 high = _mm_fmadd_ps(c(2.6000245725e-6f), z, c(-1.9806601631e-4f));
-  const __m128 q = _mm_fmadd_ps(high, _mm_mul_ps(z, z), low);
-  const __m128 sine = _mm_fmadd_ps(q, _mm_mul_ps(z, r), r);
-  return _mm_xor_ps(sine, _mm_castsi128_ps(_mm_slli_epi32(_mm_castps_si128(biased), 31)));
-}
-
-// acos x for x in [0, 1] as sqrt(1 - x) p(x), p of degree 7, whose error
-// is about 2e-8 relative to the angle, so that angles near 0 keep their
-// relative accuracy. The two factors are returned apart, so that a caller
-// can scale p while the square root is still being formed.
+// acos x for x in [0, 1] as sqrt(1 - x) p(x), p of degree 7 fitted, with
+// its coefficients rounded to float, for the least error relative to the
+// angle (3e-8), so that angles near 0 keep their relative accuracy; p(0) is
+// the float nearest pi/2. p = a0 + x q(x) with q by Estrin's scheme: its
+// rounding errors reach p scaled by x q / p, below 0.15, and the whole of
+// it is formed while the square root is. The factors are returned apart, so
+// that a caller can scale p before the root is ready.
 struct ArcCosineFactors {
   __m128 root, poly;
 };
@@ -93,13 +72,13 @@ inline ArcCosineFactors ArcCosineOfNonNegativeFactors(__m128 x) {
   auto c = [](float v) { return _mm_set1_ps(v); };
   const __m128 x2 = _mm_mul_ps(x, x);
   const __m128 x4 = _mm_mul_ps(x2, x2);
-  const __m128 p01 = _mm_fmadd_ps(c(-0.2145988016f), x, c(1.5707963050f));
-  const __m128 p23 = _mm_fmadd_ps(c(-0.0501743046f), x, c(0.0889789874f));
-  const __m128 p45 = _mm_fmadd_ps(c(-0.0170881256f), x, c(0.0308918810f));
-  const __m128 p67 = _mm_fmadd_ps(c(-0.0012624911f), x, c(0.0066700901f));
-  const __m128 p03 = _mm_fmadd_ps(p23, x2, p01);
-  const __m128 p47 = _mm_fmadd_ps(p67, x2, p45);
-  return {_mm_sqrt_ps(_mm_sub_ps(c(1.0f), x)), _mm_fmadd_ps(p47, x4, p03)};
+  const __m128 q12 = _mm_fmadd_ps(c(8.9037761092e-2f), x, c(-2.1460320055e-1f));
+  const __m128 q34 = _mm_fmadd_ps(c(3.1718377024e-2f), x, c(-5.0488412380e-2f));
+  const __m128 q56 = _mm_fmadd_ps(c(7.4590574950e-3f), x, c(-1.8227245659e-2f));
+  const __m128 q14 = _mm_fmadd_ps(q34, x2, q12);
+  const __m128 q57 = _mm_fmadd_ps(c(-1.4791835565e-3f), x2, q56);
+  const __m128 q = _mm_fmadd_ps(q57, x4, q14);
+  return {_mm_sqrt_ps(_mm_sub_ps(c(1.0f), x)), _mm_fmadd_ps(q, x, c(kubik::kernels::kHalfPi))};
 }
 
 // The quaternion of a yaw, pitch and roll: the six sines and cosines of the
