@@ -44,8 +44,7 @@ __m128 SlerpWeights(__m128 dots, float t) {
       _mm_div_ps(one, _mm_sqrt_ps(_mm_mul_ps(one_minus_d, _mm_add_ps(one, d))));
   // The polynomial factor of the angle meets (1 - t, t) while the square
   // root is still being formed.
-  const __m128 sines = _mm256_castps256_ps128(
-      SinesAndCosines(_mm_mul_ps(angle.root, _mm_mul_ps(angle.poly, linear))));
+  const __m128 sines = Sines(_mm_mul_ps(angle.root, _mm_mul_ps(angle.poly, linear)));
   return _mm_blendv_ps(linear, _mm_mul_ps(sines, inverse_sine), curved);
 }
 

@@ -57,6 +57,30 @@ inline __m256 SinesAndCosines(__m128 angles) {
   return _mm256_xor_ps(_mm256_permutevar8x32_ps(kernels, index), sign);
 }
 
+// The sines of four angles: x = k pi + r with |r| <= pi/2, sin x =
+// (-1)^k sin r, and sin r = r + r z q(z), z = r^2, with q of degree 3
+// fitted on [0, (pi/2)^2] for the least largest error in sin r (2e-8 with
+// the coefficients rounded to float). One polynomial and a sign: about a
+// tenth faster in the slerp than SinesAndCosines, at an absolute error of
+// 1.4e-7 near |sin x| = 1 against 7e-8, for |x| up to a few thousand.
+inline __m128 Sines(__m128 x) {
+  auto c = [](float v) { return _mm_set1_ps(v); };
+  // x / pi plus 1.5 2^23 rounds to the nearest integer k, whose parity is
+  // the low bit of the sum, for either sign of x.
+  const __m128 biased = _mm_fmadd_ps(x, c(0.318309873f), c(0x1.8p23f));
+  const __m128 k = _mm_sub_ps(biased, c(0x1.8p23f));
+  // pi in two parts, the float nearest it and the remainder; the
+  // remainder's product is formed alongside the first step.
+  const __m128 r =
+      _mm_sub_ps(_mm_fnmadd_ps(k, c(3.14159274f), x), _mm_mul_ps(k, c(-8.74227766e-8f)));
+  const __m128 z = _mm_mul_ps(r, r);
+  const __m128 low = _mm_fmadd_ps(c(8.3330171183e-3f), z, c(-1.6666656733e-1f));
+  const __m128 high = _mm_fmadd_ps(c(2.6000245725e-6f), z, c(-1.9806601631e-4f));
+  const __m128 q = _mm_fmadd_ps(high, _mm_mul_ps(z, z), low);
+  const __m128 sine = _mm_fmadd_ps(q, _mm_mul_ps(z, r), r);
+  return _mm_xor_ps(sine, _mm_castsi128_ps(_mm_slli_epi32(_mm_castps_si128(biased), 31)));
+}
+
 // acos x for x in [0, 1] as sqrt(1 - x) p(x), p of degree 7 fitted, with
 // its coefficients rounded to float, for the least error relative to the
 // angle (3e-8), so that angles near 0 keep their relative accuracy; p(0) is
