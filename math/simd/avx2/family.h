@@ -67,7 +67,7 @@
   X(KMMatrixMultiplyTranspose, 4)         \
   X(KMMatrixInverse, 8)                   \
   X(KMMatrixRotationQuaternion, 4)        \
-  X(KMMatrixRotationYawPitchRoll, 13)     \
+  X(KMMatrixRotationYawPitchRoll, 3)      \
   X(KMVec2Normalize, 2)                   \
   X(KMVec3Normalize, 2)                   \
   X(KMVec4Normalize, 2)                   \

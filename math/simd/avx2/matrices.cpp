@@ -136,10 +136,29 @@ KMMATRIX* KMMatrixRotationQuaternion(KMMATRIX* out, const KMQUATERNION* q) {
   return out;
 }
 
-// The family's quaternion builder and conversion, inline: the same bits as
-// the reference composite on this family's table.
+// Rows 1 and 2 of roll, then pitch, then yaw, from the full angles' sines
+// and cosines (lanes 0 to 2 and 4 to 6, with sin 0 and cos 0 in lanes 3
+// and 7, which give the zeros and the one):
+// (cr cy + sr sp sy, sr cp, sr sp cy - cr sy, 0 | cr sp sy - sr cy, cr cp, sr sy + cr sp cy, 0),
+// (cp sy, -sp, cp cy, 0 | 0, 0, 0, 1).
 KMMATRIX* KMMatrixRotationYawPitchRoll(KMMATRIX* out, float yaw, float pitch, float roll) {
-  StoreRotation(out, YawPitchRollQuaternion(yaw, pitch, roll));
+  const __m256 sc = SinesAndCosines(_mm_setr_ps(yaw, pitch, roll, 0.0f));
+  auto lanes = [&](int a, int b, int c, int d, int e, int f, int g, int h) {
+    return _mm256_permutevar8x32_ps(sc, _mm256_setr_epi32(a, b, c, d, e, f, g, h));
+  };
+  const __m256 products =
+      _mm256_xor_ps(_mm256_mul_ps(lanes(6, 2, 6, 7, 2, 6, 2, 7), lanes(4, 5, 0, 3, 4, 5, 0, 3)),
+                    _mm256_setr_ps(0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, 0.0f, 0.0f));
+  const __m256 sine_pitch_times =
+      _mm256_mul_ps(lanes(2, 2, 2, 3, 6, 6, 6, 3), lanes(1, 1, 1, 3, 1, 1, 1, 3));
+  const __m256 r12 = _mm256_fmadd_ps(sine_pitch_times, lanes(0, 3, 4, 3, 0, 3, 4, 3), products);
+  // Adding +0 turns -sp = -0 at pitch 0 into +0, as the reference has it.
+  const __m256 r34 = _mm256_fmadd_ps(
+      lanes(5, 1, 5, 7, 7, 7, 7, 7),
+      _mm256_xor_ps(lanes(0, 7, 4, 3, 3, 3, 3, 7),
+                    _mm256_setr_ps(0.0f, -0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f)),
+      _mm256_setzero_ps());
+  StoreRowPairs(out, {r12, r34});
   return out;
 }
 
