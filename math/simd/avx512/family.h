@@ -10,17 +10,19 @@
 // clang-format off
 #define KUBIK_AVX512_SLOTS(X) \
   X(KMMatrixMultiply)         \
+  X(KMMatrixInverse)          \
   X(KMFloat32To16Array)       \
   X(KMFloat16To32Array)       \
   X(KMVec3TransformArray)     \
   X(KMVec3TransformCoordArray) \
   X(KMVec3TransformNormalArray)
 
-// Accuracy per slot, in the units of the AVX2 family's list. The product and
-// the arrays form the same fused chains as the AVX2 family; the half
-// conversions are exact.
+// Accuracy per slot, in the units of the AVX2 family's list. The product,
+// the inverse and the arrays form the same fused chains as the AVX2 family;
+// the half conversions are exact.
 #define KUBIK_AVX512_BOUNDS(X)     \
   X(KMMatrixMultiply, 4)           \
+  X(KMMatrixInverse, 8)            \
   X(KMFloat32To16Array, 0)         \
   X(KMFloat16To32Array, 0)         \
   X(KMVec3TransformArray, 3)       \

@@ -1,11 +1,25 @@
-// AVX-512 4 x 4 product: the whole left matrix in one register, each of its
-// elements broadcast within its row's 128-bit lane, times the right
-// matrix's rows, in the same fused chain as the AVX2 family.
+// AVX-512 4 x 4 product and inverse: the whole matrix in one register, one
+// row per 128-bit lane, in the same fused chains as the AVX2 family. Every
+// input is read before the store, so the output may be an input.
 #include <immintrin.h>
+
+#include <cstdint>
+#include <cstring>
 
 #include "math/simd/avx512/family.h"
 
 namespace kubik::avx512 {
+namespace {
+
+#define KUBIK_AVX512_LANES(a, b, c, d) _MM_SHUFFLE(d, c, b, a)
+
+std::uint32_t Bits(float f) {
+  std::uint32_t u;
+  std::memcpy(&u, &f, sizeof u);
+  return u;
+}
+
+}  // namespace
 
 KMMATRIX* KMMatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2) {
   const __m512 a = _mm512_loadu_ps(m1->m[0]);
@@ -18,6 +32,54 @@ KMMATRIX* KMMatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2
   sum = _mm512_fmadd_ps(_mm512_permute_ps(a, 0xaa), b3, sum);
   sum = _mm512_fmadd_ps(_mm512_permute_ps(a, 0xff), b4, sum);
   _mm512_storeu_ps(out->m[0], sum);
+  return out;
+}
+
+// Each lane pairs a row with its partner (rows 1-2, 3-4): the six 2 x 2
+// minors of the pair, each rounded once, in the lanes of rows 1 and 3 (and
+// negated in those of rows 2 and 4). Swapping the pairs' lanes puts beside
+// every row the minors of the other pair, and a row's cofactors are three
+// products in one fused chain, multiplied by (+1, -1, +1, -1). One
+// permutation transposes them into the adjugate.
+KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
+  const __m512 rows = _mm512_loadu_ps(m->m[0]);
+  const __m512 partners = _mm512_shuffle_f32x4(rows, rows, KUBIK_AVX512_LANES(1, 0, 3, 2));
+  const __m512 r1000 = _mm512_permute_ps(rows, KUBIK_AVX512_LANES(1, 0, 0, 0));
+  const __m512 r2211 = _mm512_permute_ps(rows, KUBIK_AVX512_LANES(2, 2, 1, 1));
+  const __m512 r3332 = _mm512_permute_ps(rows, KUBIK_AVX512_LANES(3, 3, 3, 2));
+  const __m512 p1000 = _mm512_permute_ps(partners, KUBIK_AVX512_LANES(1, 0, 0, 0));
+  const __m512 p2211 = _mm512_permute_ps(partners, KUBIK_AVX512_LANES(2, 2, 1, 1));
+  const __m512 p3332 = _mm512_permute_ps(partners, KUBIK_AVX512_LANES(3, 3, 3, 2));
+  // Minor ij: columns i and j of the pair.
+  const __m512 m23_23_13_12 = _mm512_fmsub_ps(r2211, p3332, _mm512_mul_ps(r3332, p2211));
+  const __m512 m13_03_03_02 = _mm512_fmsub_ps(r1000, p3332, _mm512_mul_ps(r3332, p1000));
+  const __m512 m12_02_01_01 = _mm512_fmsub_ps(r1000, p2211, _mm512_mul_ps(r2211, p1000));
+  constexpr int kOtherPair = KUBIK_AVX512_LANES(2, 3, 0, 1);
+  const __m512 other1 = _mm512_shuffle_f32x4(m23_23_13_12, m23_23_13_12, kOtherPair);
+  const __m512 other2 = _mm512_shuffle_f32x4(m13_03_03_02, m13_03_03_02, kOtherPair);
+  const __m512 other3 = _mm512_shuffle_f32x4(m12_02_01_01, m12_02_01_01, kOtherPair);
+  const __m512 cofactors =
+      _mm512_fmadd_ps(p3332, other3, _mm512_fnmadd_ps(p2211, other2, _mm512_mul_ps(p1000, other1)));
+
+  // The first row of m times its cofactors, whose signs alternate.
+  const __m128 p = _mm_mul_ps(_mm512_castps512_ps128(rows), _mm512_castps512_ps128(cofactors));
+  const __m128 halves = _mm_add_ps(p, _mm_movehl_ps(p, p));
+  const __m128 det = _mm_sub_ss(halves, _mm_movehdup_ps(halves));
+  const float det_value = _mm_cvtss_f32(det);
+  // The caller gets the determinant even when the inverse fails.
+  if (determinant) *determinant = det_value;
+  if (det_value == 0.0f) return nullptr;
+  // 1 / det with the cofactors' signs: + for rows 1 and 3 of the result,
+  // - for rows 2 and 4.
+  const __m512 scale =
+      _mm512_div_ps(_mm512_setr_ps(1.0f, 1.0f, 1.0f, 1.0f, -1.0f, -1.0f, -1.0f, -1.0f, 1.0f, 1.0f,
+                                   1.0f, 1.0f, -1.0f, -1.0f, -1.0f, -1.0f),
+                    _mm512_broadcastss_ps(det));
+  // A NaN determinant, or one whose reciprocal does not fit a float.
+  if (!(Bits(_mm512_cvtss_f32(scale)) << 1 < 0xff000000u)) return nullptr;
+  const __m512 adjugate = _mm512_permutexvar_ps(
+      _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15), cofactors);
+  _mm512_storeu_ps(out->m[0], _mm512_mul_ps(adjugate, scale));
   return out;
 }
 
