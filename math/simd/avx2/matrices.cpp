@@ -123,14 +123,12 @@ KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) 
   const float det_value = Lane0(det);
   // The caller gets the determinant even when the inverse fails.
   if (determinant) *determinant = det_value;
-  if (det_value == 0.0f) return nullptr;
+  if (!HasFiniteReciprocal(det_value)) return nullptr;
   // 1 / det with the cofactors' signs: + for rows 1 and 3 of the result,
   // - for rows 2 and 4.
   const __m256 scale =
       _mm256_div_ps(_mm256_setr_ps(1.0f, 1.0f, 1.0f, 1.0f, -1.0f, -1.0f, -1.0f, -1.0f),
                     _mm256_broadcastss_ps(det));
-  // A NaN determinant, or one whose reciprocal does not fit a float.
-  if (!(Bits(_mm256_cvtss_f32(scale)) << 1 < 0xff000000u)) return nullptr;
   // The adjugate is the cofactors transposed: row i of the result is lane i
   // of the cofactor rows 1, 2, 3, 4.
   const __m256 low = _mm256_unpacklo_ps(c.rows13, c.rows24);

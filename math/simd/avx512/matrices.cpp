@@ -13,10 +13,15 @@ namespace {
 
 #define KUBIK_AVX512_LANES(a, b, c, d) _MM_SHUFFLE(d, c, b, a)
 
-std::uint32_t Bits(float f) {
-  std::uint32_t u;
-  std::memcpy(&u, &f, sizeof u);
-  return u;
+// Neither 0 nor NaN, and 1 / x rounds to a finite float: |x| from
+// 2^-128 + 2^-149 up to infinity (whose reciprocal is 0). One unsigned
+// comparison of the magnitude's bits, decided before the division; with
+// rounding to nearest it agrees with dividing and testing on every float.
+bool HasFiniteReciprocal(float x) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  const std::uint32_t magnitude2 = bits << 1;  // the sign shifted out
+  return magnitude2 - 0x00400002u <= 0xff000000u - 0x00400002u;
 }
 
 }  // namespace
@@ -39,17 +44,21 @@ KMMATRIX* KMMatrixMultiply(KMMATRIX* out, const KMMATRIX* m1, const KMMATRIX* m2
 // minors of the pair, each rounded once, in the lanes of rows 1 and 3 (and
 // negated in those of rows 2 and 4). Swapping the pairs' lanes puts beside
 // every row the minors of the other pair, and a row's cofactors are three
-// products in one fused chain, multiplied by (+1, -1, +1, -1). One
-// permutation transposes them into the adjugate.
+// products of its partner's elements and those minors in one fused chain,
+// multiplied by (+1, -1, +1, -1). One permutation transposes them into the
+// adjugate.
 KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
   const __m512 rows = _mm512_loadu_ps(m->m[0]);
-  const __m512 partners = _mm512_shuffle_f32x4(rows, rows, KUBIK_AVX512_LANES(1, 0, 3, 2));
   const __m512 r1000 = _mm512_permute_ps(rows, KUBIK_AVX512_LANES(1, 0, 0, 0));
   const __m512 r2211 = _mm512_permute_ps(rows, KUBIK_AVX512_LANES(2, 2, 1, 1));
   const __m512 r3332 = _mm512_permute_ps(rows, KUBIK_AVX512_LANES(3, 3, 3, 2));
-  const __m512 p1000 = _mm512_permute_ps(partners, KUBIK_AVX512_LANES(1, 0, 0, 0));
-  const __m512 p2211 = _mm512_permute_ps(partners, KUBIK_AVX512_LANES(2, 2, 1, 1));
-  const __m512 p3332 = _mm512_permute_ps(partners, KUBIK_AVX512_LANES(3, 3, 3, 2));
+  // The same patterns of each row's partner, read across lanes directly.
+  const __m512 p1000 = _mm512_permutexvar_ps(
+      _mm512_setr_epi32(5, 4, 4, 4, 1, 0, 0, 0, 13, 12, 12, 12, 9, 8, 8, 8), rows);
+  const __m512 p2211 = _mm512_permutexvar_ps(
+      _mm512_setr_epi32(6, 6, 5, 5, 2, 2, 1, 1, 14, 14, 13, 13, 10, 10, 9, 9), rows);
+  const __m512 p3332 = _mm512_permutexvar_ps(
+      _mm512_setr_epi32(7, 7, 7, 6, 3, 3, 3, 2, 15, 15, 15, 14, 11, 11, 11, 10), rows);
   // Minor ij: columns i and j of the pair.
   const __m512 m23_23_13_12 = _mm512_fmsub_ps(r2211, p3332, _mm512_mul_ps(r3332, p2211));
   const __m512 m13_03_03_02 = _mm512_fmsub_ps(r1000, p3332, _mm512_mul_ps(r3332, p1000));
@@ -68,15 +77,13 @@ KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) 
   const float det_value = _mm_cvtss_f32(det);
   // The caller gets the determinant even when the inverse fails.
   if (determinant) *determinant = det_value;
-  if (det_value == 0.0f) return nullptr;
+  if (!HasFiniteReciprocal(det_value)) return nullptr;
   // 1 / det with the cofactors' signs: + for rows 1 and 3 of the result,
   // - for rows 2 and 4.
   const __m512 scale =
       _mm512_div_ps(_mm512_setr_ps(1.0f, 1.0f, 1.0f, 1.0f, -1.0f, -1.0f, -1.0f, -1.0f, 1.0f, 1.0f,
                                    1.0f, 1.0f, -1.0f, -1.0f, -1.0f, -1.0f),
                     _mm512_broadcastss_ps(det));
-  // A NaN determinant, or one whose reciprocal does not fit a float.
-  if (!(Bits(_mm512_cvtss_f32(scale)) << 1 < 0xff000000u)) return nullptr;
   const __m512 adjugate = _mm512_permutexvar_ps(
       _mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15), cofactors);
   _mm512_storeu_ps(out->m[0], _mm512_mul_ps(adjugate, scale));
