@@ -43,13 +43,14 @@ RowPairs Transpose(const RowPairs& r) {
 
 // The cofactors of a matrix whose rows 1 and 3 are x (low | high half)
 // and rows 2 and 4 are y. Each half's two rows give their six 2 x 2 minors
-// (each rounded once), laid out in the pattern the expansion needs; the
-// halves are then swapped, so each row is expanded over the minors of the
-// other pair: a 3 x 3 determinant as three products in one fused chain.
-// Both pairs of cofactor rows come out multiplied by (+1, -1, +1, -1) in
-// each half.
+// (each rounded once), laid out in the pattern the expansion needs. A row's
+// cofactors are three products of its partner's elements and the other
+// pair's minors in one fused chain, so each half expands the rows of the
+// other half: the partners' element patterns are read across the halves,
+// not the minors. Both pairs of cofactor rows come out multiplied by
+// (+1, -1, +1, -1) in each half.
 struct Cofactors {
-  __m256 rows13, rows24;
+  __m256 rows31, rows42;
 };
 
 Cofactors CofactorsOfRowPairs(__m256 x, __m256 y) {
@@ -63,13 +64,25 @@ Cofactors CofactorsOfRowPairs(__m256 x, __m256 y) {
   const __m256 m23_23_13_12 = _mm256_fmsub_ps(x2211, y3332, _mm256_mul_ps(x3332, y2211));
   const __m256 m13_03_03_02 = _mm256_fmsub_ps(x1000, y3332, _mm256_mul_ps(x3332, y1000));
   const __m256 m12_02_01_01 = _mm256_fmsub_ps(x1000, y2211, _mm256_mul_ps(x2211, y1000));
-  const __m256 other1 = _mm256_permute2f128_ps(m23_23_13_12, m23_23_13_12, 0x01);
-  const __m256 other2 = _mm256_permute2f128_ps(m13_03_03_02, m13_03_03_02, 0x01);
-  const __m256 other3 = _mm256_permute2f128_ps(m12_02_01_01, m12_02_01_01, 0x01);
-  return {
-      _mm256_fmadd_ps(y3332, other3, _mm256_fnmadd_ps(y2211, other2, _mm256_mul_ps(y1000, other1))),
-      _mm256_fnmadd_ps(x3332, other3,
-                       _mm256_fmsub_ps(x2211, other2, _mm256_mul_ps(x1000, other1)))};
+  // The same patterns of the other half's row.
+  const __m256i other1000 = _mm256_setr_epi32(5, 4, 4, 4, 1, 0, 0, 0);
+  const __m256i other2211 = _mm256_setr_epi32(6, 6, 5, 5, 2, 2, 1, 1);
+  const __m256i other3332 = _mm256_setr_epi32(7, 7, 7, 6, 3, 3, 3, 2);
+  const __m256 y1000_other = _mm256_permutevar8x32_ps(y, other1000);
+  const __m256 y2211_other = _mm256_permutevar8x32_ps(y, other2211);
+  const __m256 y3332_other = _mm256_permutevar8x32_ps(y, other3332);
+  const __m256 x1000_other = _mm256_permutevar8x32_ps(x, other1000);
+  const __m256 x2211_other = _mm256_permutevar8x32_ps(x, other2211);
+  const __m256 x3332_other = _mm256_permutevar8x32_ps(x, other3332);
+  // Each half: the cofactors of the other half's row of x, from its partner
+  // in y and this half's minors; then those of the other half's row of y,
+  // from its partner in x, with the opposite sign.
+  return {_mm256_fmadd_ps(y3332_other, m12_02_01_01,
+                          _mm256_fnmadd_ps(y2211_other, m13_03_03_02,
+                                           _mm256_mul_ps(y1000_other, m23_23_13_12))),
+          _mm256_fnmadd_ps(x3332_other, m12_02_01_01,
+                           _mm256_fmsub_ps(x2211_other, m13_03_03_02,
+                                           _mm256_mul_ps(x1000_other, m23_23_13_12)))};
 }
 
 // The rotation of a quaternion, as the reference forms it: the doubled
@@ -113,11 +126,10 @@ KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMM
 }
 
 KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
-  const __m256 rows13 = _mm256_loadu2_m128(m->m[2], m->m[0]);
-  const __m256 rows24 = _mm256_loadu2_m128(m->m[3], m->m[1]);
-  const Cofactors c = CofactorsOfRowPairs(rows13, rows24);
-  // The first row of m times its cofactors, whose signs alternate.
-  const __m128 p = _mm_mul_ps(_mm256_castps256_ps128(rows13), _mm256_castps256_ps128(c.rows13));
+  const Cofactors c = CofactorsOfRowPairs(_mm256_loadu2_m128(m->m[2], m->m[0]),
+                                          _mm256_loadu2_m128(m->m[3], m->m[1]));
+  // The third row of m times its cofactors, whose signs alternate.
+  const __m128 p = _mm_mul_ps(_mm_loadu_ps(m->m[2]), _mm256_castps256_ps128(c.rows31));
   const __m128 halves = _mm_add_ps(p, _mm_movehl_ps(p, p));
   const __m128 det = _mm_sub_ss(halves, _mm_movehdup_ps(halves));
   const float det_value = Lane0(det);
@@ -129,14 +141,14 @@ KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) 
   const __m256 scale =
       _mm256_div_ps(_mm256_setr_ps(1.0f, 1.0f, 1.0f, 1.0f, -1.0f, -1.0f, -1.0f, -1.0f),
                     _mm256_broadcastss_ps(det));
-  // The adjugate is the cofactors transposed: row i of the result is lane i
-  // of the cofactor rows 1, 2, 3, 4.
-  const __m256 low = _mm256_unpacklo_ps(c.rows13, c.rows24);
-  const __m256 high = _mm256_unpackhi_ps(c.rows13, c.rows24);
+  // The adjugate is the cofactors transposed: row i of the result is element
+  // i of the cofactors of rows 1, 2, 3, 4.
+  const __m256 low = _mm256_unpacklo_ps(c.rows31, c.rows42);
+  const __m256 high = _mm256_unpackhi_ps(c.rows31, c.rows42);
   const __m256 rows12 =
-      _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(low), KUBIK_AVX2_LANES(0, 2, 1, 3)));
+      _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(low), KUBIK_AVX2_LANES(2, 0, 3, 1)));
   const __m256 rows34 =
-      _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(high), KUBIK_AVX2_LANES(0, 2, 1, 3)));
+      _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(high), KUBIK_AVX2_LANES(2, 0, 3, 1)));
   StoreRowPairs(out, {_mm256_mul_ps(rows12, scale), _mm256_mul_ps(rows34, scale)});
   return out;
 }
