@@ -875,9 +875,10 @@ KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMM
 float KMMatrixDeterminant(const KMMATRIX* m);
 /* Returns null, leaving out untouched, when the determinant is 0 or NaN or its reciprocal
  * does not fit a float. out may be m. The determinant is stored through a non-null pointer
- * before the test in the reference, x87 and 3dnow families, so a singular matrix reports 0;
- * the sse and sse2 families do not store a zero or NaN determinant (the pointer's float keeps
- * its value) but store every other one, including one whose reciprocal overflows. */
+ * before the test in the reference, x87, 3dnow, avx2, avx512 and neon families, so a singular
+ * matrix reports 0; the sse and sse2 families do not store a zero or NaN determinant (the
+ * pointer's float keeps its value) but store every other one, including one whose reciprocal
+ * overflows. */
 KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m);
 KMMATRIX* KMMatrixScaling(KMMATRIX* out, float sx, float sy, float sz);
 KMMATRIX* KMMatrixRotationX(KMMATRIX* out, float angle);

@@ -41,22 +41,48 @@ RowPairs Transpose(const RowPairs& r) {
   return {_mm256_permute2f128_ps(c13, c24, 0x20), _mm256_permute2f128_ps(c13, c24, 0x31)};
 }
 
-// Lane c of each half: the 3 x 3 determinant of the rows u, a, b of that
-// half with column c left out, unsigned; the 2 x 2 minors each round once.
-__m256 MinorsWithoutColumn(__m256 u, __m256 a, __m256 b) {
-  const __m256 a1000 = _mm256_permute_ps(a, KUBIK_AVX2_LANES(1, 0, 0, 0));
-  const __m256 b1000 = _mm256_permute_ps(b, KUBIK_AVX2_LANES(1, 0, 0, 0));
-  const __m256 a2211 = _mm256_permute_ps(a, KUBIK_AVX2_LANES(2, 2, 1, 1));
-  const __m256 b2211 = _mm256_permute_ps(b, KUBIK_AVX2_LANES(2, 2, 1, 1));
-  const __m256 a3332 = _mm256_permute_ps(a, KUBIK_AVX2_LANES(3, 3, 3, 2));
-  const __m256 b3332 = _mm256_permute_ps(b, KUBIK_AVX2_LANES(3, 3, 3, 2));
-  const __m256 m34_34_24_23 = _mm256_fmsub_ps(a2211, b3332, _mm256_mul_ps(b2211, a3332));
-  const __m256 m24_14_14_13 = _mm256_fmsub_ps(a1000, b3332, _mm256_mul_ps(b1000, a3332));
-  const __m256 m23_13_12_12 = _mm256_fmsub_ps(a1000, b2211, _mm256_mul_ps(b1000, a2211));
-  const __m256 first = _mm256_fmsub_ps(
-      _mm256_permute_ps(u, KUBIK_AVX2_LANES(1, 0, 0, 0)), m34_34_24_23,
-      _mm256_mul_ps(_mm256_permute_ps(u, KUBIK_AVX2_LANES(2, 2, 1, 1)), m24_14_14_13));
-  return _mm256_fmadd_ps(_mm256_permute_ps(u, KUBIK_AVX2_LANES(3, 3, 3, 2)), m23_13_12_12, first);
+// The cofactors of a matrix whose rows 1 and 3 are x (low | high half)
+// and rows 2 and 4 are y. Each half's two rows give their six 2 x 2 minors
+// (each rounded once), laid out in the pattern the expansion needs. A row's
+// cofactors are three products of its partner's elements and the other
+// pair's minors in one fused chain, so each half expands the rows of the
+// other half: the partners' element patterns are read across the halves,
+// not the minors. Both pairs of cofactor rows come out multiplied by
+// (+1, -1, +1, -1) in each half.
+struct Cofactors {
+  __m256 rows31, rows42;
+};
+
+Cofactors CofactorsOfRowPairs(__m256 x, __m256 y) {
+  const __m256 x1000 = _mm256_permute_ps(x, KUBIK_AVX2_LANES(1, 0, 0, 0));
+  const __m256 x2211 = _mm256_permute_ps(x, KUBIK_AVX2_LANES(2, 2, 1, 1));
+  const __m256 x3332 = _mm256_permute_ps(x, KUBIK_AVX2_LANES(3, 3, 3, 2));
+  const __m256 y1000 = _mm256_permute_ps(y, KUBIK_AVX2_LANES(1, 0, 0, 0));
+  const __m256 y2211 = _mm256_permute_ps(y, KUBIK_AVX2_LANES(2, 2, 1, 1));
+  const __m256 y3332 = _mm256_permute_ps(y, KUBIK_AVX2_LANES(3, 3, 3, 2));
+  // Minor ij: columns i and j of the half's two rows.
+  const __m256 m23_23_13_12 = _mm256_fmsub_ps(x2211, y3332, _mm256_mul_ps(x3332, y2211));
+  const __m256 m13_03_03_02 = _mm256_fmsub_ps(x1000, y3332, _mm256_mul_ps(x3332, y1000));
+  const __m256 m12_02_01_01 = _mm256_fmsub_ps(x1000, y2211, _mm256_mul_ps(x2211, y1000));
+  // The same patterns of the other half's row.
+  const __m256i other1000 = _mm256_setr_epi32(5, 4, 4, 4, 1, 0, 0, 0);
+  const __m256i other2211 = _mm256_setr_epi32(6, 6, 5, 5, 2, 2, 1, 1);
+  const __m256i other3332 = _mm256_setr_epi32(7, 7, 7, 6, 3, 3, 3, 2);
+  const __m256 y1000_other = _mm256_permutevar8x32_ps(y, other1000);
+  const __m256 y2211_other = _mm256_permutevar8x32_ps(y, other2211);
+  const __m256 y3332_other = _mm256_permutevar8x32_ps(y, other3332);
+  const __m256 x1000_other = _mm256_permutevar8x32_ps(x, other1000);
+  const __m256 x2211_other = _mm256_permutevar8x32_ps(x, other2211);
+  const __m256 x3332_other = _mm256_permutevar8x32_ps(x, other3332);
+  // Each half: the cofactors of the other half's row of x, from its partner
+  // in y and this half's minors; then those of the other half's row of y,
+  // from its partner in x, with the opposite sign.
+  return {_mm256_fmadd_ps(y3332_other, m12_02_01_01,
+                          _mm256_fnmadd_ps(y2211_other, m13_03_03_02,
+                                           _mm256_mul_ps(y1000_other, m23_23_13_12))),
+          _mm256_fnmadd_ps(x3332_other, m12_02_01_01,
+                           _mm256_fmsub_ps(x2211_other, m13_03_03_02,
+                                           _mm256_mul_ps(x1000_other, m23_23_13_12)))};
 }
 
 // The rotation of a quaternion, as the reference forms it: the doubled
@@ -100,34 +126,30 @@ KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMM
 }
 
 KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
-  // The columns of m; their cofactors come out as the rows of the adjugate.
-  const RowPairs t = Transpose(LoadRowPairs(m));
-  const __m256 a = _mm256_permute2f128_ps(t.r34, t.r12, 0x20);    // (c3 | c1)
-  const __m256 b = _mm256_permute2f128_ps(t.r34, t.r12, 0x31);    // (c4 | c2)
-  const __m256 u13 = _mm256_permute2f128_ps(t.r12, t.r34, 0x31);  // (c2 | c4)
-  const __m256 u24 = _mm256_permute2f128_ps(t.r12, t.r34, 0x20);  // (c1 | c3)
-  // A 3 x 3 determinant keeps its value under a cyclic change of its rows.
-  const __m256 plus_first = _mm256_setr_ps(0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f);
-  const __m256 adjugate13 = _mm256_xor_ps(MinorsWithoutColumn(u13, a, b), plus_first);
-  const __m256 adjugate24 = _mm256_xor_ps(MinorsWithoutColumn(u24, a, b),
-                                          _mm256_xor_ps(plus_first, _mm256_set1_ps(-0.0f)));
-
-  // The first column of m times its cofactors.
-  const __m128 p = _mm_mul_ps(_mm256_castps256_ps128(u24), _mm256_castps256_ps128(adjugate13));
+  const Cofactors c = CofactorsOfRowPairs(_mm256_loadu2_m128(m->m[2], m->m[0]),
+                                          _mm256_loadu2_m128(m->m[3], m->m[1]));
+  // The third row of m times its cofactors, whose signs alternate.
+  const __m128 p = _mm_mul_ps(_mm_loadu_ps(m->m[2]), _mm256_castps256_ps128(c.rows31));
   const __m128 halves = _mm_add_ps(p, _mm_movehl_ps(p, p));
-  const __m128 det = _mm_add_ss(halves, _mm_movehdup_ps(halves));
+  const __m128 det = _mm_sub_ss(halves, _mm_movehdup_ps(halves));
   const float det_value = Lane0(det);
   // The caller gets the determinant even when the inverse fails.
   if (determinant) *determinant = det_value;
-  if (det_value == 0.0f) return nullptr;
-  const __m128 inverse = _mm_div_ss(_mm_set_ss(1.0f), det);
-  // A NaN determinant, or one whose reciprocal does not fit a float.
-  if (!(Bits(Lane0(inverse)) << 1 < 0xff000000u)) return nullptr;
-  const __m256 scale = _mm256_broadcastss_ps(inverse);
-  const __m256 r13 = _mm256_mul_ps(adjugate13, scale);
-  const __m256 r24 = _mm256_mul_ps(adjugate24, scale);
-  StoreRowPairs(out,
-                {_mm256_permute2f128_ps(r13, r24, 0x20), _mm256_permute2f128_ps(r13, r24, 0x31)});
+  if (!HasFiniteReciprocal(det_value)) return nullptr;
+  // 1 / det with the cofactors' signs: + for rows 1 and 3 of the result,
+  // - for rows 2 and 4.
+  const __m256 scale =
+      _mm256_div_ps(_mm256_setr_ps(1.0f, 1.0f, 1.0f, 1.0f, -1.0f, -1.0f, -1.0f, -1.0f),
+                    _mm256_broadcastss_ps(det));
+  // The adjugate is the cofactors transposed: row i of the result is element
+  // i of the cofactors of rows 1, 2, 3, 4.
+  const __m256 low = _mm256_unpacklo_ps(c.rows31, c.rows42);
+  const __m256 high = _mm256_unpackhi_ps(c.rows31, c.rows42);
+  const __m256 rows12 =
+      _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(low), KUBIK_AVX2_LANES(2, 0, 3, 1)));
+  const __m256 rows34 =
+      _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(high), KUBIK_AVX2_LANES(2, 0, 3, 1)));
+  StoreRowPairs(out, {_mm256_mul_ps(rows12, scale), _mm256_mul_ps(rows34, scale)});
   return out;
 }
 

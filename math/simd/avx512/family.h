@@ -10,6 +10,7 @@
 // clang-format off
 #define KUBIK_AVX512_SLOTS(X) \
   X(KMMatrixMultiply)         \
+  X(KMMatrixInverse)          \
   X(KMFloat32To16Array)       \
   X(KMFloat16To32Array)       \
   X(KMVec3TransformArray)     \
@@ -20,9 +21,11 @@
 // the arrays form the same fused chains as the AVX2 family, except that the
 // coordinate array divides by w where the AVX2 family multiplies by its
 // reciprocal (one rounding fewer: within a unit of the AVX2 results); the
-// half conversions are exact.
+// inverse forms the same minors with some products rounded in another
+// order; the half conversions are exact.
 #define KUBIK_AVX512_BOUNDS(X)     \
   X(KMMatrixMultiply, 4)           \
+  X(KMMatrixInverse, 8)            \
   X(KMFloat32To16Array, 0)         \
   X(KMFloat16To32Array, 0)         \
   X(KMVec3TransformArray, 3)       \
