@@ -7,6 +7,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "math/dispatch/operation_table.h"
+#if defined(__x86_64__)
+#include "math/simd/avx2/family.h"
+#include "math/simd/avx2/view.h"
+#endif
+
 namespace {
 
 void SetZero(KMMATRIX* out) {
@@ -15,16 +21,25 @@ void SetZero(KMMATRIX* out) {
   }
 }
 
-// z is the forward axis, at - eye (left-handed) or eye - at (right-handed),
-// taken by value so that it is stored once, straight from the subtraction,
-// where the normalisation reads it. The two normalisations go through the
-// public entry, so the installed one runs.
-KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* up, KMVECTOR3 z) {
-  ::KMVec3Normalize(&z, &z);
+// The look-at builders. The two normalisations use the Vec3 normaliser
+// installed for the process, fetched once from the table its public entry
+// jumps through. Where that is the AVX2 family's, its builder runs instead:
+// the same arithmetic with that normaliser inlined and nothing through memory.
+using Vec3Normalizer = kubik::SlotTraits<kubik::Slot::KMVec3Normalize>::Function;
+
+// Out of line, so that the AVX2 builder's path saves no registers.
+[[gnu::noinline]] KMMATRIX* LookAtThrough(Vec3Normalizer normalize, KMMATRIX* out,
+                                          const KMVECTOR3* eye, const KMVECTOR3* at,
+                                          const KMVECTOR3* up, bool right_handed) {
+  // The forward axis: float differences, the same as double ones rounded to
+  // float.
+  KMVECTOR3 z = right_handed ? KMVECTOR3(eye->x - at->x, eye->y - at->y, eye->z - at->z)
+                             : KMVECTOR3(at->x - eye->x, at->y - eye->y, at->z - eye->z);
+  normalize(&z, &z);
   KMVECTOR3 x(static_cast<float>(double{up->y} * z.z - double{up->z} * z.y),
               static_cast<float>(double{up->z} * z.x - double{up->x} * z.z),
               static_cast<float>(double{up->x} * z.y - double{up->y} * z.x));
-  ::KMVec3Normalize(&x, &x);
+  normalize(&x, &x);
   const KMVECTOR3 y(static_cast<float>(double{z.y} * x.z - double{z.z} * x.y),
                     static_cast<float>(double{z.z} * x.x - double{z.x} * x.z),
                     static_cast<float>(double{z.x} * x.y - double{z.y} * x.x));
@@ -37,6 +52,19 @@ KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* up, KMVEC
                   x.z, y.z, z.z, 0.0f,  //
                   static_cast<float>(tx), static_cast<float>(ty), static_cast<float>(tz), 1.0f);
   return out;
+}
+
+[[gnu::always_inline]] inline KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye,
+                                               const KMVECTOR3* at, const KMVECTOR3* up,
+                                               bool right_handed) {
+  const Vec3Normalizer normalize =
+      kubik::ProcessOperationTable().Get<kubik::Slot::KMVec3Normalize>();
+#if defined(__x86_64__)
+  if (normalize == &kubik::avx2::KMVec3Normalize) {
+    return kubik::avx2::LookAt(out, eye, at, up, right_handed);
+  }
+#endif
+  return LookAtThrough(normalize, out, eye, at, up, right_handed);
 }
 
 // Perspective depth terms: view depth zn (or -zn) maps to 0, zf (or -zf) to
@@ -184,13 +212,12 @@ extern "C" {
 
 KMMATRIX* KMMatrixLookAtLH(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
                            const KMVECTOR3* up) {
-  // Float differences: the same as double ones rounded to float.
-  return LookAt(out, eye, up, KMVECTOR3(at->x - eye->x, at->y - eye->y, at->z - eye->z));
+  return LookAt(out, eye, at, up, false);
 }
 
 KMMATRIX* KMMatrixLookAtRH(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
                            const KMVECTOR3* up) {
-  return LookAt(out, eye, up, KMVECTOR3(eye->x - at->x, eye->y - at->y, eye->z - at->z));
+  return LookAt(out, eye, at, up, true);
 }
 
 KMMATRIX* KMMatrixPerspectiveLH(KMMATRIX* out, float w, float h, float zn, float zf) {
