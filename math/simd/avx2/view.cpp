@@ -6,6 +6,7 @@
 // even a NaN result has the same sign and payload.
 #include "math/simd/avx2/view.h"
 
+#include "math/reference/perspective_fov.h"
 #include "math/simd/avx2/common.h"
 
 namespace kubik::avx2 {
@@ -25,6 +26,15 @@ __m128 Cross(__m128 a, __m128 b) {
 __m256d AddKeepingFirstNaN(__m256d a, __m256d b) {
   return _mm256_blendv_pd(_mm256_add_pd(a, b), a, _mm256_cmp_pd(a, a, _CMP_UNORD_Q));
 }
+
+// Fused: the polynomial's error bound holds either way, and past it the
+// builder rounds to the same floats.
+struct FusedMultiplyAdd {
+  static view::Double2 Apply(view::Double2 a, view::Double2 b, view::Double2 c) {
+    return reinterpret_cast<view::Double2>(_mm_fmadd_pd(
+        reinterpret_cast<__m128d>(a), reinterpret_cast<__m128d>(b), reinterpret_cast<__m128d>(c)));
+  }
+};
 
 }  // namespace
 
@@ -55,6 +65,11 @@ KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at, const
   _mm_storeu_ps(out->m[2], row3);
   _mm_storeu_ps(out->m[3], _mm_blend_ps(translation, _mm_set1_ps(1.0f), 0b1000));
   return out;
+}
+
+KMMATRIX* PerspectiveFov(KMMATRIX* out, float fovy, float aspect, float zn, float zf,
+                         bool right_handed) {
+  return view::PerspectiveFov<FusedMultiplyAdd>(out, fovy, aspect, zn, zf, right_handed);
 }
 
 }  // namespace kubik::avx2
