@@ -21,10 +21,13 @@ __m128 Cross(__m128 a, __m128 b) {
   return _mm256_cvtpd_ps(_mm256_sub_pd(_mm256_mul_pd(a_yzx, b_zxy), _mm256_mul_pd(a_zxy, b_yzx)));
 }
 
-// a + b, with a's NaN where both are NaN (the compiler may swap the operands
-// of an addition, and the processor keeps the first operand's NaN).
+// a + b, with a's NaN where both are NaN: the processor keeps the first
+// operand's, and the compiler would be free to swap the operands of an
+// addition, so the instruction is written out.
 __m256d AddKeepingFirstNaN(__m256d a, __m256d b) {
-  return _mm256_blendv_pd(_mm256_add_pd(a, b), a, _mm256_cmp_pd(a, a, _CMP_UNORD_Q));
+  __m256d sum;
+  __asm__("vaddpd %2, %1, %0" : "=x"(sum) : "x"(a), "x"(b));
+  return sum;
 }
 
 // Fused: the polynomial's error bound holds either way, and past it the
