@@ -1,6 +1,8 @@
 // View and projection builders. Not dispatched: each public entry is the
-// reference body itself. Elements are formed in double and rounded once when
-// stored, except where a value is rounded to float on purpose (noted).
+// reference body itself, except that look-at and the field-of-view forms run
+// the AVX2 family's bodies where that family runs (the same matrices).
+// Elements are formed in double and rounded once when stored, except where a
+// value is rounded to float on purpose (noted).
 #include <kubik/kmath.h>
 
 #include <atomic>
