@@ -122,5 +122,34 @@ inline __m128 DivideByW(__m128 p) {
 
 constexpr float kSmallestNormal = 1.17549435e-38f;  // 2^-126
 
+// The squared length of the first `lanes` lanes, one fused chain.
+inline __m128 SquaredLength(__m128 v, int lanes) {
+  __m128 sum = _mm_mul_ss(v, v);
+  const __m128 y = _mm_movehdup_ps(v);
+  sum = _mm_fmadd_ss(y, y, sum);
+  if (lanes >= 3) {
+    const __m128 z = _mm_movehl_ps(v, v);
+    sum = _mm_fmadd_ss(z, z, sum);
+  }
+  if (lanes == 4) {
+    const __m128 w = Broadcast<3>(v);
+    sum = _mm_fmadd_ss(w, w, sum);
+  }
+  return sum;
+}
+
+// The reference's normaliser: unchanged when the squared length of the
+// first `lanes` components is within 2^-23 of 1, zero when it is not above
+// the smallest normal float (zero, tiny or NaN), else every lane of v
+// divided by the length. The Vec3 normaliser and the look-at builder share it.
+template <int kLanes>
+inline __m128 Normalized(__m128 v) {
+  const __m128 length_sq = SquaredLength(v, kLanes);
+  const float l = Lane0(length_sq);
+  if (NearlyOne(l)) return v;
+  if (!(l > kSmallestNormal)) return _mm_setzero_ps();
+  return _mm_div_ps(v, _mm_broadcastss_ps(_mm_sqrt_ss(length_sq)));
+}
+
 }  // namespace
 }  // namespace kubik::avx2

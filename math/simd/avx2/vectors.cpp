@@ -24,35 +24,6 @@ __m128 Transform4(__m128 v, const Rows& r) {
   return _mm_fmadd_ps(Broadcast<3>(v), r.r4, sum);
 }
 
-// The squared length of the lanes in `mask`, one fused chain.
-__m128 SquaredLength(__m128 v, int lanes) {
-  __m128 sum = _mm_mul_ss(v, v);
-  const __m128 y = _mm_movehdup_ps(v);
-  sum = _mm_fmadd_ss(y, y, sum);
-  if (lanes >= 3) {
-    const __m128 z = _mm_movehl_ps(v, v);
-    sum = _mm_fmadd_ss(z, z, sum);
-  }
-  if (lanes == 4) {
-    const __m128 w = Broadcast<3>(v);
-    sum = _mm_fmadd_ss(w, w, sum);
-  }
-  return sum;
-}
-
-// The reference's normaliser: unchanged when the squared length of the
-// first `lanes` components is within 2^-23 of 1, zero when it is not above
-// the smallest normal float (zero, tiny or NaN), else every lane of v
-// divided by the length.
-template <int kLanes>
-__m128 Normalized(__m128 v) {
-  const __m128 length_sq = SquaredLength(v, kLanes);
-  const float l = Lane0(length_sq);
-  if (NearlyOne(l)) return v;
-  if (!(l > kSmallestNormal)) return _mm_setzero_ps();
-  return _mm_div_ps(v, _mm_broadcastss_ps(_mm_sqrt_ss(length_sq)));
-}
-
 }  // namespace
 
 KMVECTOR4* KMVec2Transform(KMVECTOR4* out, const KMVECTOR2* v, const KMMATRIX* m) {
