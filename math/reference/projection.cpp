@@ -1,44 +1,21 @@
 // Projection of points to a viewport and back. Built on the matrix and
 // vector operations, each called through its public entry so that the
 // installed implementations run.
-#include <initializer_list>
-
+#include "math/reference/combine_matrices.h"
 #include "math/reference/reference.h"
 
 namespace kubik::reference {
 namespace {
 
-// world x view x projection, leaving out the null ones. A single matrix is
-// used where it lies; a product goes into local, and so does the identity
-// when no matrix is given.
 const KMMATRIX* Combine(KMMATRIX* local, const KMMATRIX* projection, const KMMATRIX* view,
                         const KMMATRIX* world) {
-  const KMMATRIX* combined = nullptr;
-  for (const KMMATRIX* m : {world, view, projection}) {
-    if (m == nullptr) continue;
-    if (combined == nullptr) {
-      combined = m;
-    } else {
-      ::KMMatrixMultiply(local, combined, m);
-      combined = local;
-    }
-  }
-  if (combined == nullptr) combined = KMMatrixIdentity(local);
-  return combined;
+  return ::kubik::projection::Combine<&::KMMatrixMultiply>(local, projection, view, world);
 }
 
-// The inverse of the combined matrix, in local. A singular product stays
-// as it was (the inversion writes nothing); a single singular matrix is
-// copied, so the working matrix is the uninverted one in both cases and
-// never undefined.
 const KMMATRIX* CombineInverse(KMMATRIX* local, const KMMATRIX* projection, const KMMATRIX* view,
                                const KMMATRIX* world) {
-  const KMMATRIX* combined = Combine(local, projection, view, world);
-  if (projection == nullptr && view == nullptr && world == nullptr) return combined;
-  if (::KMMatrixInverse(local, nullptr, combined) == nullptr && combined != local) {
-    *local = *combined;
-  }
-  return local;
+  return ::kubik::projection::CombineInverse<&::KMMatrixMultiply, &::KMMatrixInverse>(
+      local, projection, view, world);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 // elements is read or written.
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 
+#include "math/reference/combine_matrices.h"
 #include "math/simd/neon/family.h"
 #include "math/simd/neon/lanes.h"
 
@@ -135,33 +135,16 @@ OutRecord* TransformArray(OutRecord* out, std::uint32_t out_stride, const InReco
   return out;
 }
 
-// world x view x projection without the null ones, as the reference forms
-// it, through this family's product. No matrix at all is the identity.
+// The reference's combined matrices, through this family's product and inverse.
 const KMMATRIX* Combine(KMMATRIX* local, const KMMATRIX* projection, const KMMATRIX* view,
                         const KMMATRIX* world) {
-  const KMMATRIX* combined = nullptr;
-  for (const KMMATRIX* m : {world, view, projection}) {
-    if (m == nullptr) continue;
-    if (combined == nullptr) {
-      combined = m;
-    } else {
-      neon::KMMatrixMultiply(local, combined, m);
-      combined = local;
-    }
-  }
-  if (combined == nullptr) combined = KMMatrixIdentity(local);
-  return combined;
+  return ::kubik::projection::Combine<&neon::KMMatrixMultiply>(local, projection, view, world);
 }
 
-// The inverse of the combined matrix in local; a singular one is used
-// uninverted, as in the reference.
 const KMMATRIX* CombineInverse(KMMATRIX* local, const KMMATRIX* projection, const KMMATRIX* view,
                                const KMMATRIX* world) {
-  const KMMATRIX* combined = Combine(local, projection, view, world);
-  if (projection == nullptr && view == nullptr && world == nullptr) return combined;
-  if (neon::KMMatrixInverse(local, nullptr, combined) == nullptr && combined != local)
-    *local = *combined;
-  return local;
+  return ::kubik::projection::CombineInverse<&neon::KMMatrixMultiply, &neon::KMMatrixInverse>(
+      local, projection, view, world);
 }
 
 }  // namespace
