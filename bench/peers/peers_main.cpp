@@ -6,7 +6,7 @@
 // a disagreement stops the program.
 //
 // Names: <operation>/<implementation>, the families as "kubik-<family>", the
-// peers as "<peer>:<configuration>", the bounds ("f16c", "copy") bare.
+// peers as "<peer>:<configuration>", the bounds ("f16c", "copy", "call") bare.
 #include <benchmark/benchmark.h>
 #include <cpuid.h>
 #include <kubik/kmath.h>
@@ -247,11 +247,59 @@ const Peer& CopyBound() {
   return peer;
 }
 
+// ---- Call floor -----------------------------------------------------------
+
+// What reaching an operation through a public entry costs before any work:
+// the call, the entry's load of its slot and indirect jump, an empty body and
+// the return, in each operation's own timing loop. The volatile slot is the
+// entry's one load and keeps the compiler from calling the body directly.
+template <class... Args>
+[[gnu::noinline]] void EmptyBody(float*, Args...) {}
+
+template <class... Args>
+void (*volatile empty_slot)(float*, Args...) = &EmptyBody<Args...>;
+
+template <class... Args>
+[[gnu::noinline]] void EmptyEntry(float* out, Args... args) {
+  empty_slot<Args...>(out, args...);
+}
+
+struct CallFloor {
+  static void Mat4Multiply(float* out, const float* a, const float* b) { EmptyEntry(out, a, b); }
+  static void Mat4Inverse(float* out, const float* m) { EmptyEntry(out, m); }
+  static void TransformCoord(float* out, const float* v, const float* m) { EmptyEntry(out, v, m); }
+  static void Vec3Normalize(float* out, const float* v) { EmptyEntry(out, v); }
+  static void QuatMultiply(float* out, const float* q1, const float* q2) {
+    EmptyEntry(out, q1, q2);
+  }
+  static void QuatSlerp(float* out, const float* q1, const float* q2, float t) {
+    EmptyEntry(out, q1, q2, t);
+  }
+  static void YawPitchRoll(float* out, float yaw, float pitch, float roll) {
+    EmptyEntry(out, yaw, pitch, roll);
+  }
+  static void LookAtLH(float* out, const float* eye, const float* at, const float* up) {
+    EmptyEntry(out, eye, at, up);
+  }
+  static void PerspectiveFovLH(float* out, float fovy, float aspect, float zn, float zf) {
+    EmptyEntry(out, fovy, aspect, zn, zf);
+  }
+};
+
+const Peer& CallFloorBound() {
+  static const Peer peer = [] {
+    Peer p = MakePeer<CallFloor>("call", "");
+    p.compared = false;
+    return p;
+  }();
+  return peer;
+}
+
 std::vector<const Peer*> RunnablePeers() {
   std::vector<const Peer*> peers;
   for (const Peer* peer :
        {&GlmPlainPeer(), &GlmSimdPeer(), &EigenFixedPeer(), &EigenMapPeer(), &EigenMapBlockedPeer(),
-        &CglmInlinePeer(), &CglmCallPeer(), &F16cPeer(), &CopyBound()}) {
+        &CglmInlinePeer(), &CglmCallPeer(), &F16cPeer(), &CopyBound(), &CallFloorBound()}) {
     if (!peer->runs || peer->runs()) peers.push_back(peer);
   }
   return peers;
