@@ -373,7 +373,8 @@ KMMATRIX* KMMatrixRotationYawPitchRoll(KMMATRIX* out, float yaw, float pitch, fl
   m.lo[1] = Make(Lo(cr_sp_y) - Lo(sr_y), Hi(cp_r));
   m.hi[1] = Make(Hi(sr_y) + Hi(cr_sp_y), 0.0f);
   const Pair cp_y = Mul(cp, sin_cos_yaw);  // (cp sy, cp cy)
-  m.lo[2] = Make(Lo(cp_y), -Lo(sp));
+  // 0 - sin pitch, not its negation: a pitch of 0 gives +0, as in the identity.
+  m.lo[2] = Make(Lo(cp_y), 0.0f - Lo(sp));
   m.hi[2] = Make(Hi(cp_y), 0.0f);
   StoreRows(out, m);
   return out;
