@@ -116,8 +116,8 @@ def bar(op, results):
     the F16C bound. Every other operation by the fastest peer's time: 5 ns or
     more at most 0.8x, 2 to 5 ns at most 1.2x, under 2 ns at most 1.5x (the
     call and indirect jump cost about 1 ns that an inlined peer does not pay).
-    Where the time a bar allows is under the call floor measured in the same
-    run, the text says so.
+    Where a missed bar allows less time than the call floor measured in the
+    same run, the text says so.
     """
     mine = results.times.get((op, results.selected))
     fastest = results.fastest_peer(op)
@@ -146,7 +146,7 @@ def bar(op, results):
     # A bar no dispatched call can meet: the time it allows is under the cost
     # of reaching an empty body through an entry in the same loop.
     floor = results.times.get((op, "call"))
-    if fastest and floor and not op.startswith(("Float", "TransformCoordArray")):
+    if not met and fastest and floor and not op.startswith(("Float", "TransformCoordArray")):
         allowed = checks[0][0] * fastest
         if allowed < floor:
             text += f" (allows {fmt_time(allowed)}, under the call floor)"
