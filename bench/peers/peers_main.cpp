@@ -238,12 +238,16 @@ struct Copy {
   }
 };
 
+// A bound: timed beside the peers, never compared with them.
+template <class K>
+Peer MakeBound(const char* name) {
+  Peer bound = MakePeer<K>(name, "");
+  bound.compared = false;
+  return bound;
+}
+
 const Peer& CopyBound() {
-  static const Peer peer = [] {
-    Peer p = MakePeer<Copy>("copy", "");
-    p.compared = false;
-    return p;
-  }();
+  static const Peer peer = MakeBound<Copy>("copy");
   return peer;
 }
 
@@ -287,11 +291,7 @@ struct CallFloor {
 };
 
 const Peer& CallFloorBound() {
-  static const Peer peer = [] {
-    Peer p = MakePeer<CallFloor>("call", "");
-    p.compared = false;
-    return p;
-  }();
+  static const Peer peer = MakeBound<CallFloor>("call");
   return peer;
 }
 

@@ -1,8 +1,8 @@
 // 3DNow! matrix operations and projection on the pair layer. A matrix row
 // is two pairs: (m[i][0], m[i][1]) and (m[i][2], m[i][3]).
 #include <cmath>
-#include <initializer_list>
 
+#include "math/reference/combine_matrices.h"
 #include "math/simd/amd/family.h"
 #include "math/simd/amd/kernels.h"
 
@@ -215,21 +215,7 @@ KMMATRIX* RotationQuaternion(KMMATRIX* out, const KMQUATERNION* q) {
 // world x view x projection of those given; the identity when none is.
 const KMMATRIX* Combine(KMMATRIX* local, const KMMATRIX* projection, const KMMATRIX* view,
                         const KMMATRIX* world) {
-  const KMMATRIX* combined = nullptr;
-  for (const KMMATRIX* m : {world, view, projection}) {
-    if (m == nullptr) continue;
-    if (combined == nullptr) {
-      combined = m;
-    } else {
-      form::KMMatrixMultiply(local, combined, m);
-      combined = local;
-    }
-  }
-  if (combined == nullptr) {
-    StoreRows(local, Identity());
-    combined = local;
-  }
-  return combined;
+  return kubik::projection::Combine<&form::KMMatrixMultiply>(local, projection, view, world);
 }
 
 // The viewport's integer fields as floats, by the packed conversion.
