@@ -10,7 +10,8 @@
  * processor on the first call (KMGetImplementationFamily names it). The
  * families agree within single-precision rounding; where a comment says
  * "reference" it describes the reference and x87 families, and the
- * differences of the SIMD families (sse, sse2, 3dnow) are stated beside it.
+ * differences of the SIMD families (sse, sse2, 3dnow, avx2, avx512, neon)
+ * are stated beside it or in docs/api.md.
  *
  * Threads: every operation is reentrant. The first dispatched call binds the
  * process-wide table under a lock, so calls from several threads are safe
@@ -1097,9 +1098,10 @@ void NPatchTessellate(const KMVECTOR3* normals, const float* samples, uint32_t s
 /* ---- Implementation selection --------------------------------------- */
 
 /* The name of the implementation family the dispatched operations are bound
- * to, such as "reference", "x87", "sse", "sse2" or "3dnow" (the names
- * KUBIK_MATH_FAMILY accepts). Binds them first when no dispatched operation
- * has been called yet. The string is static. */
+ * to: "reference", "x87", "sse", "sse2", "3dnow", "avx2" or "avx512" on
+ * x86-64, "reference" or "neon" on 64-bit ARM (the names KUBIK_MATH_FAMILY
+ * accepts). Binds them first when no dispatched operation has been called
+ * yet. The string is static. */
 const char* KMGetImplementationFamily(void);
 
 /* ---- Diagnostics ----------------------------------------------------- */
