@@ -10,13 +10,15 @@
 // broadcast matrix (the AVX2 family's chains); the coordinate form divides
 // by w rather than multiplying by its reciprocal, one rounding fewer and
 // cheaper on processors whose divider runs beside the multipliers. The last
-// elements go under a mask. Other strides, and outputs larger than the
+// elements go as a block that ends with the array, arrays shorter than a
+// block one element at a time. Other strides, and outputs larger than the
 // last-level cache, use the AVX2 family's walk.
 #include <immintrin.h>
 
 #include <cstddef>
 #include <cstdint>
 
+#include "math/simd/avx2/common.h"
 #include "math/simd/avx2/family.h"
 #include "math/simd/avx512/family.h"
 
@@ -101,60 +103,85 @@ __m512 Component(const __m512 s[3], const Matrix16& b, int j, Form form) {
   return _mm512_fmadd_ps(s[2], b.e[8 + j], sum);
 }
 
-__mmask16 FirstLanes(std::size_t count) {
-  return count >= 16 ? static_cast<__mmask16>(0xffff) : static_cast<__mmask16>((1u << count) - 1u);
+// The lanes of register k (16 floats each) from float `first` of the block
+// on.
+__mmask16 LanesFrom(std::size_t first, int k) {
+  const std::size_t start = 16 * static_cast<std::size_t>(k);
+  if (first <= start) return static_cast<__mmask16>(0xffff);
+  if (first >= start + 16) return 0;
+  return static_cast<__mmask16>(0xffffu << (first - start));
 }
 
-// `count` (1 to 16) elements from `in` to `out`; unmasked when it is 16.
+// One block of sixteen elements between its two halves: the transformed
+// components lined up, and w.
+struct Transformed {
+  __m512 r[3];
+  __m512 w;
+};
+
 template <Form F>
-void Block(float* out, const float* in, std::size_t count, const Matrix16& b) {
+[[gnu::always_inline]] inline Transformed Transform(const float* in, const Matrix16& b) {
   __m512 block[3];
-  for (int r = 0; r < 3; ++r) {
-    const std::size_t first = 16 * static_cast<std::size_t>(r);
-    const std::size_t floats = 3 * count;
-    block[r] = count == 16 ? _mm512_loadu_ps(in + first)
-                           : _mm512_maskz_loadu_ps(FirstLanes(floats > first ? floats - first : 0),
-                                                   in + first);
-  }
+  for (int r = 0; r < 3; ++r) block[r] = _mm512_loadu_ps(in + 16 * r);
   // Plain loads into registers: folded into the blends as masked loads (the
   // compilers' choice) they run at half the speed once the array is not in
   // the first-level cache.
   for (__m512& r : block) asm("" : "+v"(r));
   const __m512 s[3] = {Spread<0>(block), Spread<1>(block), Spread<2>(block)};
-  __m512 r[3] = {Component(s, b, 0, F), Component(s, b, 1, F), Component(s, b, 2, F)};
+  return {{Component(s, b, 0, F), Component(s, b, 1, F), Component(s, b, 2, F)},
+          F == Form::kNormal ? _mm512_setzero_ps() : Component(s, b, 3, F)};
+}
+
+// Divides where the form does and stores the block's elements from `skip`
+// on (the earlier ones are already written).
+template <Form F>
+[[gnu::always_inline]] inline void Store(float* out, Transformed t, std::size_t skip) {
   if constexpr (F == Form::kPoint) {
-    const __m512 w = Component(s, b, 3, F);
-    const std::size_t floats = 4 * count;
     for (int k = 0; k < 4; ++k) {
-      const std::size_t first = 16 * static_cast<std::size_t>(k);
-      if (floats <= first) break;
-      const __m512 xy = _mm512_permutex2var_ps(r[0], _mm512_loadu_si512(kS4[k][0].data()), r[1]);
-      const __m512 zw = _mm512_permutex2var_ps(r[2], _mm512_loadu_si512(kS4[k][1].data()), w);
+      const __m512 xy =
+          _mm512_permutex2var_ps(t.r[0], _mm512_loadu_si512(kS4[k][0].data()), t.r[1]);
+      const __m512 zw = _mm512_permutex2var_ps(t.r[2], _mm512_loadu_si512(kS4[k][1].data()), t.w);
       // Components 2 and 3 come from the second pair.
       const __m512 v = _mm512_mask_blend_ps(static_cast<__mmask16>(0xcccc), xy, zw);
-      _mm512_mask_storeu_ps(out + first, FirstLanes(floats - first), v);
+      _mm512_mask_storeu_ps(out + 16 * k, LanesFrom(4 * skip, k), v);
     }
     return;
   } else if constexpr (F == Form::kCoord) {
-    const __m512 w = Component(s, b, 3, F);
     // Elements whose w is within 2^-23 of 1 stay undivided: the four floats
     // from 1 - 2^-23 to 1 + 2^-23 are consecutive encodings.
     const __m512i from_below =
-        _mm512_sub_epi32(_mm512_castps_si512(w), _mm512_set1_epi32(0x3f7ffffe));
+        _mm512_sub_epi32(_mm512_castps_si512(t.w), _mm512_set1_epi32(0x3f7ffffe));
     const __mmask16 near_one = _mm512_cmple_epu32_mask(from_below, _mm512_set1_epi32(3));
-    for (int k = 0; k < 3; ++k) r[k] = _mm512_mask_div_ps(r[k], ~near_one, r[k], w);
+    for (__m512& r : t.r) r = _mm512_mask_div_ps(r, ~near_one, r, t.w);
   }
-  const __m512 v[3] = {Interleave<0>(r), Interleave<1>(r), Interleave<2>(r)};
-  for (int k = 0; k < 3; ++k) {
-    const std::size_t first = 16 * static_cast<std::size_t>(k);
-    if (count == 16) {
-      _mm512_storeu_ps(out + first, v[k]);
-    } else if (3 * count > first) {
-      _mm512_mask_storeu_ps(out + first, FirstLanes(3 * count - first), v[k]);
-    }
-  }
+  const __m512 v[3] = {Interleave<0>(t.r), Interleave<1>(t.r), Interleave<2>(t.r)};
+  for (int k = 0; k < 3; ++k) _mm512_mask_storeu_ps(out + 16 * k, LanesFrom(3 * skip, k), v[k]);
 }
 
+// One element in 128-bit lanes with the same chains: arrays shorter than a
+// block.
+template <Form F>
+[[gnu::always_inline]] inline void One(float* out, const float* in, const avx2::Rows& rows) {
+  const __m128 v = avx2::LoadVector3(in);
+  __m128 sum = avx2::Transform3(avx2::Broadcast<0>(v), avx2::Broadcast<1>(v), avx2::Broadcast<2>(v),
+                                rows, F != Form::kNormal);
+  if constexpr (F == Form::kPoint) {
+    _mm_storeu_ps(out, sum);
+    return;
+  } else if constexpr (F == Form::kCoord) {
+    const __m128 w = avx2::Broadcast<3>(sum);
+    if (!avx2::NearlyOne(_mm_cvtss_f32(w))) sum = _mm_div_ps(sum, w);
+  }
+  avx2::StoreVector3(out, sum);
+}
+
+// Every access stays inside the two arrays. The elements after the last
+// whole block go as one more block ending with the array, its earlier
+// elements recomputed but not stored (in place, their inputs are already
+// overwritten). Masked accesses reaching past an array would be cheaper to
+// write but not to run: where the bytes beyond were just stored (an output
+// array that follows the input, say), the load waits until those stores
+// complete, which costs small arrays more than the whole transform.
 template <Form F, typename Out>
 Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v, std::uint32_t v_stride,
                     const KMMATRIX* m, std::uint32_t n,
@@ -166,15 +193,37 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v, std:
       std::size_t{n} * sizeof(Out) >= avx2::ArrayStreamingThreshold()) {
     return strided(out, out_stride, v, v_stride, m, n);
   }
-  Matrix16 b;
-  const float* elements = &m->m[0][0];
-  for (int k = 0; k < 16; ++k) b.e[k] = _mm512_set1_ps(elements[k]);
   float* o = reinterpret_cast<float*>(out);
   const float* in = reinterpret_cast<const float*>(v);
   constexpr std::size_t kOutFloats = sizeof(Out) / sizeof(float);
+  if (n < 16) {
+    const avx2::Rows rows = avx2::LoadRows(m);
+    for (std::size_t i = 0; i < n; ++i) One<F>(o + kOutFloats * i, in + 3 * i, rows);
+    return out;
+  }
+  Matrix16 b;
+  const float* elements = &m->m[0][0];
+  for (int k = 0; k < 16; ++k) b.e[k] = _mm512_set1_ps(elements[k]);
   std::size_t i = 0;
-  for (; i + 16 <= n; i += 16) Block<F>(o + kOutFloats * i, in + 3 * i, 16, b);
-  if (i < n) Block<F>(o + kOutFloats * i, in + 3 * i, n - i, b);
+  if constexpr (F == Form::kCoord) {
+    // Software-pipelined: the next block is loaded and transformed before
+    // this one is divided and stored, so that the long chain through the
+    // division overlaps independent work (about 10 % here; the other forms
+    // lose a little by it).
+    Transformed current = Transform<F>(in, b);
+    for (; i + 32 <= n; i += 16) {
+      const Transformed next = Transform<F>(in + 3 * (i + 16), b);
+      Store<F>(o + kOutFloats * i, current, 0);
+      current = next;
+    }
+    Store<F>(o + kOutFloats * i, current, 0);
+    i += 16;
+  }
+  for (; i + 16 <= n; i += 16) Store<F>(o + kOutFloats * i, Transform<F>(in + 3 * i, b), 0);
+  if (i < n) {
+    const std::size_t last = n - 16;
+    Store<F>(o + kOutFloats * last, Transform<F>(in + 3 * last, b), i - last);
+  }
   return out;
 }
 

@@ -1,5 +1,5 @@
-// AVX-512 half-precision conversions, sixteen values per step and the last
-// few under a mask, so no value goes one at a time. As in the AVX2 family,
+// AVX-512 half-precision conversions, sixteen values per step and none one
+// at a time. As in the AVX2 family,
 // the hardware conversion covers the values whose half form is an IEEE one
 // and the other lanes are patched with the exact integer forms.
 #include <immintrin.h>
@@ -56,30 +56,52 @@ __mmask16 FirstLanes(std::size_t count) {
   return static_cast<__mmask16>((1u << count) - 1u);
 }
 
+// Lanes from `skip` on.
+__mmask16 LanesFrom(std::size_t skip) {
+  return static_cast<__mmask16>(0xffffu << skip);
+}
+
 }  // namespace
 
+// Arrays shorter than a step go under a mask (masked-off lanes are neither
+// read nor written). Longer ones end with the step that ends with the array,
+// storing only its values not yet written: a masked access reaching past an
+// array spans bytes that may just have been stored (an output array that
+// follows the input, say), and the load then waits for those stores to
+// complete, several times the cost of a short conversion.
 KMFLOAT16* KMFloat32To16Array(KMFLOAT16* out, const float* in, uint32_t n) {
+  if (n < 16) {
+    const __mmask16 lanes = FirstLanes(n);
+    _mm256_mask_storeu_epi16(out, lanes, ToHalves(_mm512_maskz_loadu_ps(lanes, in)));
+    return out;
+  }
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), ToHalves(_mm512_loadu_ps(in + i)));
   }
   if (i < n) {
-    // Masked-off lanes are neither read nor written.
-    const __mmask16 lanes = FirstLanes(n - i);
-    _mm256_mask_storeu_epi16(out + i, lanes, ToHalves(_mm512_maskz_loadu_ps(lanes, in + i)));
+    const std::size_t last = n - 16;
+    _mm256_mask_storeu_epi16(out + last, LanesFrom(i - last), ToHalves(_mm512_loadu_ps(in + last)));
   }
   return out;
 }
 
 float* KMFloat16To32Array(float* out, const KMFLOAT16* in, uint32_t n) {
+  if (n < 16) {
+    const __mmask16 lanes = FirstLanes(n);
+    _mm512_mask_storeu_ps(out, lanes, FromHalves(_mm256_maskz_loadu_epi16(lanes, in)));
+    return out;
+  }
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
     _mm512_storeu_ps(out + i,
                      FromHalves(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i))));
   }
   if (i < n) {
-    const __mmask16 lanes = FirstLanes(n - i);
-    _mm512_mask_storeu_ps(out + i, lanes, FromHalves(_mm256_maskz_loadu_epi16(lanes, in + i)));
+    const std::size_t last = n - 16;
+    _mm512_mask_storeu_ps(
+        out + last, LanesFrom(i - last),
+        FromHalves(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + last))));
   }
   return out;
 }

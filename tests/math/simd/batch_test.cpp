@@ -43,8 +43,13 @@ class Batch : public kubik::testing::FamilyTest {
                             &kubik::reference::KMVec3TransformCoordArray;
     return own_arrays ? 0 : kNeverBatched;
   }
-  // The count the tests place their sizes around.
-  std::uint32_t Pivot() const { return Threshold() == kNeverBatched ? 12 : Threshold(); }
+  // The count the tests place their sizes around: for arrays in blocks from
+  // the first element, past two blocks of the widest family (16 elements),
+  // so that the sizes end in whole blocks and in every kind of remainder.
+  std::uint32_t Pivot() const {
+    const std::uint32_t threshold = Threshold();
+    return threshold == kNeverBatched ? 12 : threshold == 0 ? 32 : threshold;
+  }
 
   static constexpr std::uint32_t kNeverBatched = 0xffffffffu;
 };
@@ -180,11 +185,16 @@ TEST_P(Batch, ArraysMatchSingleTransformsAtAndJustAboveTheThreshold) {
   for (std::uint32_t n : {0u, 1u, Pivot(), Pivot() + 1, Pivot() + 7}) {
     CheckEveryArray(table_, Threshold(), {n, 16, 16, 0, false}, random);
   }
+  // Packed 3-vectors in, 4-vectors out, ending in a short and a long remainder.
+  for (std::uint32_t n : {Pivot() + 7, Pivot() + 15}) {
+    CheckArray<Slot::KMVec3TransformArray, Slot::KMVec3Transform, KMVECTOR3, KMVECTOR4>(
+        table_, Threshold(), {n, 12, 16, 0, false}, random);
+  }
 }
 
 TEST_P(Batch, ArraysTransformInPlaceWithEqualStrides) {
   std::mt19937 random(4);
-  for (std::uint32_t n : {Pivot(), Pivot() + 3, 4 * Pivot()}) {
+  for (std::uint32_t n : {Pivot(), Pivot() + 3, Pivot() + 15, 4 * Pivot()}) {
     for (std::uint32_t stride : {12u, 16u, 20u}) {
       CheckEveryArray(table_, Threshold(), {n, stride, stride, 0, true}, random, true);
     }
