@@ -223,19 +223,22 @@ TEST_P(Batch, CoordinateArraysLeaveOnlyElementsWithWNearOneUndivided) {
   w_is_one._11 = 2, w_is_one._22 = 3, w_is_one._33 = 4, w_is_one._41 = 0.5f;
   w_is_x = w_is_one;
   w_is_x._14 = 1, w_is_x._44 = 0;
-  const std::uint32_t n = std::max(Pivot() + 7, 40u);
-  std::vector<KMVECTOR3> in(n), got(n), undivided(n);
-  for (std::uint32_t i = 0; i < n; ++i) in[i] = KMVECTOR3(kWs[i % 6], 1 + i / 64.0f, 1.5f);
-  const auto array = table_.Get<Slot::KMVec3TransformCoordArray>();
-  array(got.data(), 12, in.data(), 12, &w_is_x, n);
-  array(undivided.data(), 12, in.data(), 12, &w_is_one, n);
-  for (std::uint32_t i = 0; i < n; ++i) {
-    KMVECTOR3 single, single_undivided;
-    table_.Get<Slot::KMVec3TransformCoord>()(&single, &in[i], &w_is_x);
-    table_.Get<Slot::KMVec3TransformCoord>()(&single_undivided, &in[i], &w_is_one);
-    const bool near_one = i % 6 < 4;
-    EXPECT_EQ(got[i] == undivided[i], near_one) << "array, element " << i << " of " << n;
-    EXPECT_EQ(single == single_undivided, near_one) << "single, element " << i;
+  // A short array (in pairs and one at a time where a family has such a
+  // path) and one of several blocks.
+  for (const std::uint32_t n : {13u, std::max(Pivot() + 7, 40u)}) {
+    std::vector<KMVECTOR3> in(n), got(n), undivided(n);
+    for (std::uint32_t i = 0; i < n; ++i) in[i] = KMVECTOR3(kWs[i % 6], 1 + i / 64.0f, 1.5f);
+    const auto array = table_.Get<Slot::KMVec3TransformCoordArray>();
+    array(got.data(), 12, in.data(), 12, &w_is_x, n);
+    array(undivided.data(), 12, in.data(), 12, &w_is_one, n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      KMVECTOR3 single, single_undivided;
+      table_.Get<Slot::KMVec3TransformCoord>()(&single, &in[i], &w_is_x);
+      table_.Get<Slot::KMVec3TransformCoord>()(&single_undivided, &in[i], &w_is_one);
+      const bool near_one = i % 6 < 4;
+      EXPECT_EQ(got[i] == undivided[i], near_one) << "array, element " << i << " of " << n;
+      EXPECT_EQ(single == single_undivided, near_one) << "single, element " << i;
+    }
   }
 }
 
