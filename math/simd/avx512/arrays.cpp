@@ -158,47 +158,34 @@ template <Form F>
   for (int k = 0; k < 3; ++k) _mm512_mask_storeu_ps(out + 16 * k, LanesFrom(3 * skip, k), v[k]);
 }
 
-// Arrays shorter than a block go two elements at a time, and one for an odd
-// count, with the same chains and the same test of w.
-
-// One element in 128-bit lanes.
+// Arrays shorter than a block: `count` (1 or 2) elements, one per 128-bit
+// half, with the same chains and the same test of w as the blocks. A lone
+// element is loaded into both halves and stored once.
 template <Form F>
-[[gnu::always_inline]] inline void One(float* out, const float* in, const avx2::Rows& rows) {
-  const __m128 v = avx2::LoadVector3(in);
-  __m128 sum = avx2::Transform3(avx2::Broadcast<0>(v), avx2::Broadcast<1>(v), avx2::Broadcast<2>(v),
-                                rows, F != Form::kNormal);
-  if constexpr (F == Form::kPoint) {
-    _mm_storeu_ps(out, sum);
-    return;
-  } else if constexpr (F == Form::kCoord) {
-    const __m128 w = avx2::Broadcast<3>(sum);
-    if (!avx2::NearlyOne(_mm_cvtss_f32(w))) sum = _mm_div_ps(sum, w);
-  }
-  avx2::StoreVector3(out, sum);
-}
-
-// Two elements, one per 128-bit half.
-template <Form F>
-[[gnu::always_inline]] inline void Two(float* out, const float* in, const __m256 rows[4]) {
+[[gnu::always_inline]] inline void Pair(float* out, const float* in, std::size_t count,
+                                        const __m256 rows[4]) {
   const __m256 v = _mm256_insertf128_ps(_mm256_castps128_ps256(avx2::LoadVector3(in)),
-                                        avx2::LoadVector3(in + 3), 1);
+                                        avx2::LoadVector3(in + 3 * (count - 1)), 1);
   __m256 sum = _mm256_fmadd_ps(_mm256_permute_ps(v, 0x00), rows[0],
                                F == Form::kNormal ? _mm256_setzero_ps() : rows[3]);
   sum = _mm256_fmadd_ps(_mm256_permute_ps(v, 0x55), rows[1], sum);
   sum = _mm256_fmadd_ps(_mm256_permute_ps(v, 0xaa), rows[2], sum);
-  constexpr std::size_t kOutFloats = F == Form::kPoint ? 4 : 3;
   if constexpr (F == Form::kCoord) {
     const __m256 w = _mm256_permute_ps(sum, 0xff);
-    const __mmask8 near_one = _mm256_cmp_ps_mask(
-        _mm256_andnot_ps(_mm256_set1_ps(-0.0f), _mm256_sub_ps(w, _mm256_set1_ps(1.0f))),
-        _mm256_set1_ps(0x1p-23f), _CMP_LE_OQ);
+    const __m256i from_below =
+        _mm256_sub_epi32(_mm256_castps_si256(w), _mm256_set1_epi32(0x3f7ffffe));
+    const __mmask8 near_one = _mm256_cmple_epu32_mask(from_below, _mm256_set1_epi32(3));
     sum = _mm256_mask_div_ps(sum, static_cast<__mmask8>(~near_one), sum, w);
   }
   if constexpr (F == Form::kPoint) {
-    _mm256_storeu_ps(out, sum);
+    if (count == 2) {
+      _mm256_storeu_ps(out, sum);
+    } else {
+      _mm_storeu_ps(out, _mm256_castps256_ps128(sum));
+    }
   } else {
     avx2::StoreVector3(out, _mm256_castps256_ps128(sum));
-    avx2::StoreVector3(out + kOutFloats, _mm256_extractf128_ps(sum, 1));
+    if (count == 2) avx2::StoreVector3(out + 3, _mm256_extractf128_ps(sum, 1));
   }
 }
 
@@ -228,9 +215,9 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v, std:
                             _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[1])),
                             _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[2])),
                             _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[3]))};
-    std::size_t i = 0;
-    for (; i + 2 <= n; i += 2) Two<F>(o + kOutFloats * i, in + 3 * i, rows);
-    if (i < n) One<F>(o + kOutFloats * i, in + 3 * i, avx2::LoadRows(m));
+    for (std::size_t i = 0; i < n; i += 2) {
+      Pair<F>(o + kOutFloats * i, in + 3 * i, n - i >= 2 ? 2 : 1, rows);
+    }
     return out;
   }
   Matrix16 b;

@@ -1,7 +1,7 @@
 // AVX-512 half-precision conversions, sixteen values per step and none one
-// at a time. As in the AVX2 family,
-// the hardware conversion covers the values whose half form is an IEEE one
-// and the other lanes are patched with the exact integer forms.
+// at a time. As in the AVX2 family, the hardware conversion covers the
+// values whose half form is an IEEE one and the other lanes are patched with
+// the exact integer forms.
 #include <immintrin.h>
 
 #include <cstddef>

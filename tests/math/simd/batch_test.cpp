@@ -185,8 +185,9 @@ TEST_P(Batch, ArraysMatchSingleTransformsAtAndJustAboveTheThreshold) {
   for (std::uint32_t n : {0u, 1u, Pivot(), Pivot() + 1, Pivot() + 7}) {
     CheckEveryArray(table_, Threshold(), {n, 16, 16, 0, false}, random);
   }
-  // Packed 3-vectors in, 4-vectors out, ending in a short and a long remainder.
-  for (std::uint32_t n : {Pivot() + 7, Pivot() + 15}) {
+  // Packed 3-vectors in, 4-vectors out: shorter than a block, and ending in a
+  // short and a long remainder.
+  for (std::uint32_t n : {13u, Pivot() + 7, Pivot() + 15}) {
     CheckArray<Slot::KMVec3TransformArray, Slot::KMVec3Transform, KMVECTOR3, KMVECTOR4>(
         table_, Threshold(), {n, 12, 16, 0, false}, random);
   }
@@ -194,7 +195,7 @@ TEST_P(Batch, ArraysMatchSingleTransformsAtAndJustAboveTheThreshold) {
 
 TEST_P(Batch, ArraysTransformInPlaceWithEqualStrides) {
   std::mt19937 random(4);
-  for (std::uint32_t n : {Pivot(), Pivot() + 3, Pivot() + 15, 4 * Pivot()}) {
+  for (std::uint32_t n : {13u, Pivot(), Pivot() + 3, Pivot() + 15, 4 * Pivot()}) {
     for (std::uint32_t stride : {12u, 16u, 20u}) {
       CheckEveryArray(table_, Threshold(), {n, stride, stride, 0, true}, random, true);
     }
