@@ -57,21 +57,16 @@ struct SineCosine {
   float s, c;
 };
 
-// The library's values: for angles outside the polynomial's range and the
-// rare results next to a rounding boundary.
-inline SineCosine LibrarySineCosine(double x) {
-  return {static_cast<float>(std::sin(x)), static_cast<float>(std::cos(x))};
-}
-
-// {sin(half), cos(half)}, each rounded to float, exactly as the C library's
-// double sine and cosine rounded to float give them. Field-of-view half
-// angles (up to 135 degrees) take the polynomial, which is several times
-// cheaper than the two library calls: wherever no float rounding boundary
-// lies within its error, it rounds to the same floats as the library.
+// {sin(half), cos(half)} from the polynomial, each rounded to float exactly
+// as the C library's double sine and cosine rounded to float give them, or
+// false where the polynomial cannot tell: field-of-view half angles (up to
+// 135 degrees) take it, several times cheaper than the two library calls,
+// and wherever no float rounding boundary lies within its error it rounds
+// to the same floats as the library.
 template <class MultiplyAdd>
-[[gnu::always_inline]] inline SineCosine HalfAngleSineCosine(float half) {
+[[gnu::always_inline]] inline bool PolynomialHalfAngle(float half, SineCosine* result) {
   const double x = half;
-  if (!(x >= 0x1p-60 && x <= 2.35)) return LibrarySineCosine(x);
+  if (!(x >= 0x1p-60 && x <= 2.35)) return false;
   Double2 sc;
   if (x <= 0.78539816339744831) {
     sc = SineCosinePolynomial<MultiplyAdd>(x);
@@ -81,19 +76,17 @@ template <class MultiplyAdd>
         SineCosinePolynomial<MultiplyAdd>((x - 1.5707963267948966) - 6.123233995736766e-17);
     sc = Double2{shifted[1], -shifted[0]};
   }
-  if (NearFloatRoundingBoundary(sc[0]) || NearFloatRoundingBoundary(sc[1])) {
-    return LibrarySineCosine(x);
-  }
-  return {static_cast<float>(sc[0]), static_cast<float>(sc[1])};
+  if (NearFloatRoundingBoundary(sc[0]) || NearFloatRoundingBoundary(sc[1])) return false;
+  *result = {static_cast<float>(sc[0]), static_cast<float>(sc[1])};
+  return true;
 }
 
 // cot(fovy / 2) is c / s with the half angle, its sine and its cosine each
 // rounded to float, the quotient not. Depth: zn (or -zn) maps to 0, zf (or
 // -zf) to 1, w takes z (or -z); _43 is derived from the unrounded _33.
-template <class MultiplyAdd>
-[[gnu::always_inline]] inline KMMATRIX* PerspectiveFov(KMMATRIX* out, float fovy, float aspect,
-                                                       float zn, float zf, bool right_handed) {
-  const SineCosine half = HalfAngleSineCosine<MultiplyAdd>(fovy * 0.5f);
+[[gnu::always_inline]] inline KMMATRIX* FillPerspectiveFov(KMMATRIX* out, SineCosine half,
+                                                           float aspect, float zn, float zf,
+                                                           bool right_handed) {
   const double h = static_cast<double>(half.c) / half.s;
   const double near = zn, far = zf;
   const double q = right_handed ? far / (near - far) : far / (far - near);
@@ -106,6 +99,27 @@ template <class MultiplyAdd>
   out->_34 = right_handed ? -1.0f : 1.0f;
   out->_43 = static_cast<float>(right_handed ? near * q : -near * q);
   return out;
+}
+
+// The builder with the C library's sine and cosine: for half angles outside
+// the polynomial's range and the rare results next to a rounding boundary.
+// Out of line, so that the common path makes no call and keeps no frame.
+[[gnu::noinline, gnu::cold]] inline KMMATRIX* LibraryPerspectiveFov(KMMATRIX* out, float fovy,
+                                                                    float aspect, float zn,
+                                                                    float zf, bool right_handed) {
+  const double x = fovy * 0.5f;
+  const SineCosine half = {static_cast<float>(std::sin(x)), static_cast<float>(std::cos(x))};
+  return FillPerspectiveFov(out, half, aspect, zn, zf, right_handed);
+}
+
+template <class MultiplyAdd>
+[[gnu::always_inline]] inline KMMATRIX* PerspectiveFov(KMMATRIX* out, float fovy, float aspect,
+                                                       float zn, float zf, bool right_handed) {
+  SineCosine half;
+  if (!PolynomialHalfAngle<MultiplyAdd>(fovy * 0.5f, &half)) [[unlikely]] {
+    return LibraryPerspectiveFov(out, fovy, aspect, zn, zf, right_handed);
+  }
+  return FillPerspectiveFov(out, half, aspect, zn, zf, right_handed);
 }
 
 }  // namespace
