@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider in(data, size);
   const ArrayOp& op = kOps[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kOps) - 1)];
   const unsigned in_bytes = op.in_floats * 4, out_bytes = op.out_floats * 4;
-  const std::uint32_t n = in.ConsumeIntegralInRange<std::uint32_t>(0, 40);
+  const std::uint32_t n = in.ConsumeIntegralInRange<std::uint32_t>(0, 100);
   const bool in_place = in.ConsumeIntegralInRange<int>(0, 4) == 0;
   std::uint32_t in_stride = DrawStride(in, in_bytes);
   // Outputs that overlap one another leave an order-dependent result: only

@@ -195,7 +195,7 @@ TEST_P(Batch, ArraysMatchSingleTransformsAtAndJustAboveTheThreshold) {
 
 TEST_P(Batch, ArraysTransformInPlaceWithEqualStrides) {
   std::mt19937 random(4);
-  for (std::uint32_t n : {13u, Pivot(), Pivot() + 3, Pivot() + 15, 4 * Pivot()}) {
+  for (std::uint32_t n : {13u, Pivot(), Pivot() + 3, Pivot() + 15, 4 * Pivot() + 5}) {
     for (std::uint32_t stride : {12u, 16u, 20u}) {
       CheckEveryArray(table_, Threshold(), {n, stride, stride, 0, true}, random, true);
     }
@@ -225,8 +225,8 @@ TEST_P(Batch, CoordinateArraysLeaveOnlyElementsWithWNearOneUndivided) {
   w_is_x = w_is_one;
   w_is_x._14 = 1, w_is_x._44 = 0;
   // A short array (in pairs and one at a time where a family has such a
-  // path) and one of several blocks.
-  for (const std::uint32_t n : {13u, std::max(Pivot() + 7, 40u)}) {
+  // path), one of a few blocks and one long enough to be pipelined.
+  for (const std::uint32_t n : {13u, std::max(Pivot() + 7, 40u), 3 * Pivot() + 9}) {
     std::vector<KMVECTOR3> in(n), got(n), undivided(n);
     for (std::uint32_t i = 0; i < n; ++i) in[i] = KMVECTOR3(kWs[i % 6], 1 + i / 64.0f, 1.5f);
     const auto array = table_.Get<Slot::KMVec3TransformCoordArray>();
