@@ -240,20 +240,20 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v, std:
     // transformed and block i + 1 divided before block i is stored, so that
     // the long chain through the divisions overlaps independent work (on
     // long arrays about 8 % faster than one block at a time, and 5 % faster
-    // than one block ahead; shorter arrays, and the other forms, lose a
-    // little by it).
+    // than one block ahead; shorter arrays lose a little by it, and the
+    // forms without a division lost by one block ahead).
     if (n >= 64) {
       Transformed divided = Divide(Transform<F>(in, b));
       Transformed transformed = Transform<F>(in + 48, b);
       for (; i + 48 <= n; i += 16) {
         const Transformed next = Transform<F>(in + 3 * (i + 32), b);
         const Transformed next_divided = Divide(transformed);
-        StoreLinedUp(o + 3 * i, divided.r, 0);
+        StoreLinedUp(o + kOutFloats * i, divided.r, 0);
         divided = next_divided;
         transformed = next;
       }
-      StoreLinedUp(o + 3 * i, divided.r, 0);
-      StoreLinedUp(o + 3 * (i + 16), Divide(transformed).r, 0);
+      StoreLinedUp(o + kOutFloats * i, divided.r, 0);
+      StoreLinedUp(o + kOutFloats * (i + 16), Divide(transformed).r, 0);
       i += 32;
     }
   }
