@@ -132,13 +132,18 @@ template <Form F>
           F == Form::kNormal ? _mm512_setzero_ps() : Component(s, b, 3, F)};
 }
 
-// The coordinate form's division by w. Elements whose w is within 2^-23 of
-// 1 stay undivided: the four floats from 1 - 2^-23 to 1 + 2^-23 are
-// consecutive encodings.
+// The coordinate form leaves elements whose w is within 2^-23 of 1
+// undivided: the four floats from 1 - 2^-23 to 1 + 2^-23 are consecutive
+// encodings, so w is near 1 when its bits less the first one's, as an
+// unsigned number, are under the count.
+constexpr int kFirstNearOne = 0x3f7ffffe;  // 1 - 2^-23
+constexpr int kNearOneCount = 4;
+
+// The coordinate form's division by w, for a block.
 [[gnu::always_inline]] inline Transformed Divide(Transformed t) {
-  const __m512i from_below =
-      _mm512_sub_epi32(_mm512_castps_si512(t.w), _mm512_set1_epi32(0x3f7ffffe));
-  const __mmask16 near_one = _mm512_cmple_epu32_mask(from_below, _mm512_set1_epi32(3));
+  const __m512i from_first =
+      _mm512_sub_epi32(_mm512_castps_si512(t.w), _mm512_set1_epi32(kFirstNearOne));
+  const __mmask16 near_one = _mm512_cmplt_epu32_mask(from_first, _mm512_set1_epi32(kNearOneCount));
   for (__m512& r : t.r) r = _mm512_mask_div_ps(r, ~near_one, r, t.w);
   return t;
 }
@@ -183,9 +188,9 @@ template <Form F>
   sum = _mm256_fmadd_ps(_mm256_permute_ps(v, 0xaa), rows[2], sum);
   if constexpr (F == Form::kCoord) {
     const __m256 w = _mm256_permute_ps(sum, 0xff);
-    const __m256i from_below =
-        _mm256_sub_epi32(_mm256_castps_si256(w), _mm256_set1_epi32(0x3f7ffffe));
-    const __mmask8 near_one = _mm256_cmple_epu32_mask(from_below, _mm256_set1_epi32(3));
+    const __m256i from_first =
+        _mm256_sub_epi32(_mm256_castps_si256(w), _mm256_set1_epi32(kFirstNearOne));
+    const __mmask8 near_one = _mm256_cmplt_epu32_mask(from_first, _mm256_set1_epi32(kNearOneCount));
     sum = _mm256_mask_div_ps(sum, static_cast<__mmask8>(~near_one), sum, w);
   }
   if constexpr (F == Form::kPoint) {
