@@ -1,6 +1,7 @@
 // View and projection builders. Not dispatched: each public entry is the
 // reference body itself, except that look-at and the field-of-view forms run
-// the AVX2 family's bodies where that family runs (the same matrices).
+// the AVX2 family's bodies where that family runs (the same field-of-view
+// matrices; look-at within that family's stated bound).
 // Elements are formed in double and rounded once when stored, except where a
 // value is rounded to float on purpose (noted).
 #include <kubik/kmath.h>
@@ -58,8 +59,9 @@ void SetZero(KMMATRIX* out) {
 
 // The look-at builders. The two normalisations use the Vec3 normaliser
 // installed for the process, fetched once from the table its public entry
-// jumps through. Where that is the AVX2 family's, its builder runs instead:
-// the same arithmetic with that normaliser inlined and nothing through memory.
+// jumps through. Where that is the AVX2 family's, that family's builder runs
+// instead (single precision, within its stated bound), except for the
+// cameras it leaves to this one.
 using Vec3Normalizer = kubik::SlotTraits<kubik::Slot::KMVec3Normalize>::Function;
 
 // Out of line, so that the AVX2 builder's path saves no registers.
@@ -96,7 +98,7 @@ using Vec3Normalizer = kubik::SlotTraits<kubik::Slot::KMVec3Normalize>::Function
       kubik::ProcessOperationTable().Get<kubik::Slot::KMVec3Normalize>();
 #if defined(__x86_64__)
   if (normalize == &kubik::avx2::KMVec3Normalize) {
-    return kubik::avx2::LookAt(out, eye, at, up, right_handed);
+    if (KMMATRIX* built = kubik::avx2::LookAt(out, eye, at, up, right_handed)) return built;
   }
 #endif
   return LookAtThrough(normalize, out, eye, at, up, right_handed);

@@ -53,7 +53,9 @@
 // once; the array transforms form the same chains as the single ones; the
 // half conversions are exact; the skinned-mesh blend is the reference's walk
 // on the family's transforms; the N-patch positions are dominated by
-// w = 1 - u - v rounded to float as the SSE families round it.
+// w = 1 - u - v rounded to float as the SSE families round it. The look-at
+// builder, which runs this family's form where this family's normaliser is
+// installed, states its own bound in view.h (kLookAtBound).
 #define KUBIK_AVX2_BOUNDS(X)              \
   X(KMVec2Transform, 3)                   \
   X(KMVec3Transform, 3)                   \

@@ -7,8 +7,20 @@
 namespace kubik::avx2 {
 
 // Look-at with this family's Vec3 normaliser inlined, for a process whose
-// installed normaliser is that one. The forward axis is at - eye, or eye - at
-// when `right_handed`.
+// installed normaliser is that one; the forward axis is at - eye, or
+// eye - at when `right_handed`. Single precision, and the right axis is
+// formed from the forward axis before its normalisation. Against the
+// portable builder with the same normaliser, with theta the angle between up
+// and the forward axis: the forward axis is the same, the other axes' elements
+// lie within kLookAtBound * 2^-24 / sin(theta), and the translation's within
+// kLookAtBound * 2^-24 * (|eye.x| + |eye.y| + |eye.z|) / sin(theta), or
+// within kLookAtBound * 2^-149 where that is larger (denormal eyes). Returns
+// null, writing nothing, for the portable builder to take the camera, when
+// the squared length of the forward axis lies outside 2^-40 to 2^40, that of
+// up x forward outside 2^-80 to 2^80 (up along the forward axis among them),
+// or an eye component reaches 2^100 in magnitude: there the two forms could
+// part by more (zero, non-finite and NaN inputs all go that way).
+inline constexpr double kLookAtBound = 8;
 KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at, const KMVECTOR3* up,
                  bool right_handed);
 
