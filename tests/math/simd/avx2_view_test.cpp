@@ -106,7 +106,6 @@ TEST(Avx2View, LookAtStaysWithinItsBoundOrLeavesTheCameraToThePortableBuilder) {
       ++fast_cameras;
       const KMVECTOR3 forward(v[1].x - v[0].x, v[1].y - v[0].y, v[1].z - v[0].z);
       const double sine = SineBetween(v[2], forward);
-      if (sine == 0) continue;  // up along the forward axis: degenerate
       const double eye_sum = std::fabs(v[0].x) + std::fabs(v[0].y) + std::fabs(v[0].z);
       for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {
