@@ -1,7 +1,8 @@
 // AVX2 strided array transforms. Tightly packed arrays go eight elements per
 // step: 2- and 3-component elements are spread into one register per
-// component by shuffles (no gathers), each output component is a fused
-// chain over the broadcast matrix, and the results are shuffled back.
+// component by shuffles or blends (no gathers), each output component is a
+// fused chain over the broadcast matrix, and the results go back the same
+// way.
 // 4-component elements go two per register. Outputs larger than the
 // last-level cache are written with non-temporal stores from the first
 // 32-byte boundary inside the output on. Other strides, and the last
@@ -55,22 +56,58 @@ __m256 Component(const Soa& s, const Matrix8& b, int j) {
   return sum;
 }
 
-// Eight tightly packed 3-vectors (96 bytes), components in element order.
+// Eight tightly packed 3-vectors (96 bytes). Component c of element e is
+// float 3e + c of the block, in lane (3e + c) % 8 of one of its three
+// registers; as 3 is invertible modulo 8 those lanes are distinct for the
+// eight elements, so two blends collect every element's component c in one
+// register and a rotation by c lanes lines the components up: lane l then
+// holds element 3l % 8 throughout. Only the two rotations cross the 128-bit
+// halves (in-lane shuffles and 128-bit inserts share one port on many
+// processors, blends do not).
+constexpr int kBlockLanes = 8;
+
+// Lanes of block register k that hold component c, as a blend immediate.
+constexpr int ComponentLanes(int k, int c) {
+  int mask = 0;
+  for (int l = 0; l < kBlockLanes; ++l) mask |= (kBlockLanes * k + l) % 3 == c ? 1 << l : 0;
+  return mask;
+}
+
+// Lanes of the component-c register whose float lies in block register k.
+constexpr int RegisterLanes(int k, int c) {
+  int mask = 0;
+  for (int e = 0; e < kBlockLanes; ++e) {
+    mask |= (3 * e + c) / kBlockLanes == k ? 1 << (3 * e + c) % kBlockLanes : 0;
+  }
+  return mask;
+}
+
+// Lane l from lane l + C, cyclically.
+template <int C>
+__m256 Rotate(__m256 v) {
+  if constexpr (C % kBlockLanes == 0) {
+    return v;
+  } else {
+    constexpr auto lane = [](int l) { return (l + C + 2 * kBlockLanes) % kBlockLanes; };
+    return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(lane(0), lane(1), lane(2), lane(3),
+                                                         lane(4), lane(5), lane(6), lane(7)));
+  }
+}
+
+template <int C>
+__m256 Spread(const __m256 block[3]) {
+  const __m256 v = _mm256_blend_ps(block[0], block[1], RegisterLanes(1, C));
+  return Rotate<C>(_mm256_blend_ps(v, block[2], RegisterLanes(2, C)));
+}
+
+// Lane e from the lane Load3 puts element e in.
+__m256 InElementOrder(__m256 v) {
+  return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(0, 3, 6, 1, 4, 7, 2, 5));
+}
+
 Soa Load3(const float* p) {
-  const __m256 m03 =
-      _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p)), _mm_loadu_ps(p + 12), 1);
-  const __m256 m14 =
-      _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p + 4)), _mm_loadu_ps(p + 16), 1);
-  const __m256 m25 =
-      _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(p + 8)), _mm_loadu_ps(p + 20), 1);
-  const __m256 xy = _mm256_shuffle_ps(m14, m25, _MM_SHUFFLE(2, 1, 3, 2));
-  const __m256 yz = _mm256_shuffle_ps(m03, m14, _MM_SHUFFLE(1, 0, 2, 1));
-  Soa s;
-  s.x = _mm256_shuffle_ps(m03, xy, _MM_SHUFFLE(2, 0, 3, 0));
-  s.y = _mm256_shuffle_ps(yz, xy, _MM_SHUFFLE(3, 1, 2, 0));
-  s.z = _mm256_shuffle_ps(yz, m25, _MM_SHUFFLE(3, 0, 3, 1));
-  s.w = _mm256_setzero_ps();
-  return s;
+  const __m256 block[3] = {_mm256_loadu_ps(p), _mm256_loadu_ps(p + 8), _mm256_loadu_ps(p + 16)};
+  return {Spread<0>(block), Spread<1>(block), Spread<2>(block), _mm256_setzero_ps()};
 }
 
 // Eight tightly packed 2-vectors (64 bytes); lanes hold elements
@@ -94,17 +131,21 @@ void Store256(float* p, __m256 v) {
   }
 }
 
+// Block register K from three lined-up components, the second rotated back
+// by one lane and the third by two.
+template <int K>
+__m256 Interleave(__m256 x, __m256 y_back_one, __m256 z_back_two) {
+  const __m256 v = _mm256_blend_ps(x, y_back_one, ComponentLanes(K, 1));
+  return _mm256_blend_ps(v, z_back_two, ComponentLanes(K, 2));
+}
+
+// Lined up as Load3 leaves them.
 template <bool kStream>
 void Store3(float* p, const Soa& r) {
-  const __m256 rxy = _mm256_shuffle_ps(r.x, r.y, _MM_SHUFFLE(2, 0, 2, 0));
-  const __m256 ryz = _mm256_shuffle_ps(r.y, r.z, _MM_SHUFFLE(3, 1, 3, 1));
-  const __m256 rzx = _mm256_shuffle_ps(r.z, r.x, _MM_SHUFFLE(3, 1, 2, 0));
-  const __m256 r03 = _mm256_shuffle_ps(rxy, rzx, _MM_SHUFFLE(2, 0, 2, 0));
-  const __m256 r14 = _mm256_shuffle_ps(ryz, rxy, _MM_SHUFFLE(3, 1, 2, 0));
-  const __m256 r25 = _mm256_shuffle_ps(rzx, ryz, _MM_SHUFFLE(3, 1, 3, 1));
-  Store256<kStream>(p, _mm256_permute2f128_ps(r03, r14, 0x20));
-  Store256<kStream>(p + 8, _mm256_permute2f128_ps(r25, r03, 0x30));
-  Store256<kStream>(p + 16, _mm256_permute2f128_ps(r14, r25, 0x31));
+  const __m256 y = Rotate<-1>(r.y), z = Rotate<-2>(r.z);
+  Store256<kStream>(p, Interleave<0>(r.x, y, z));
+  Store256<kStream>(p + 8, Interleave<1>(r.x, y, z));
+  Store256<kStream>(p + 16, Interleave<2>(r.x, y, z));
 }
 
 // Lanes in the order of Load2.
@@ -159,6 +200,9 @@ void Block(float* out, const float* in, const Matrix8& b) {
   r.w = _mm256_setzero_ps();
   if constexpr (F == Form::kPoint) {
     r.w = Component<N, F>(s, b, 3);
+    if constexpr (N == 3) {
+      for (__m256* c : {&r.x, &r.y, &r.z, &r.w}) *c = InElementOrder(*c);
+    }
     Store4<kStream, kPaired>(out, r);
     return;
   } else if constexpr (F == Form::kCoord) {
