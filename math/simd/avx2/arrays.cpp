@@ -183,9 +183,11 @@ void Store4(float* p, const Soa& r) {
 // 1/w, or 1 where w is within 2^-23 of 1 (those elements stay undivided).
 __m256 ReciprocalOfW(__m256 w) {
   const __m256 one = _mm256_set1_ps(1.0f);
-  const __m256 near_one =
-      _mm256_and_ps(_mm256_cmp_ps(w, _mm256_set1_ps(1.0f - 0x1p-23f), _CMP_GE_OQ),
-                    _mm256_cmp_ps(w, _mm256_set1_ps(1.0f + 0x1p-23f), _CMP_LE_OQ));
+  // The four floats from 1 - 2^-23 to 1 + 2^-23 are consecutive encodings:
+  // offset so that they are the four lowest signed integers, one compare.
+  const __m256i offset = _mm256_add_epi32(_mm256_castps_si256(w), _mm256_set1_epi32(0x40800002));
+  const __m256 near_one = _mm256_castsi256_ps(
+      _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(0x80000004u)), offset));
   return _mm256_blendv_ps(_mm256_div_ps(one, w), one, near_one);
 }
 
