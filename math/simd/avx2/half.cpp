@@ -34,16 +34,24 @@ std::uint32_t HalfToFloatBits(std::uint16_t h) {
   return sign | Bits(static_cast<float>(magnitude) * 0x1p-24f);
 }
 
+// All ones in the lanes whose half result is normal and below 65520: there
+// the IEEE conversion rounds as this library does. Magnitudes from
+// 0x38800000 up to 0x477ff000 (exclusive), offset so that they are the
+// lowest signed integers: one compare.
+__m256i IeeeLanes(__m256 f) {
+  const __m256i a = _mm256_and_si256(_mm256_castps_si256(f), _mm256_set1_epi32(0x7fffffff));
+  const __m256i offset = _mm256_add_epi32(a, _mm256_set1_epi32(0x47800000));
+  return _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(0x8efff000u)), offset);
+}
+
+__m128i ToIeeeHalves(__m256 f) {
+  return _mm256_cvtps_ph(f, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+}
+
 // Eight floats to halves, bit for bit as FloatBitsToHalf.
 __m128i ToHalves(__m256 f) {
   const __m256i bits = _mm256_castps_si256(f);
   const __m256i a = _mm256_and_si256(bits, _mm256_set1_epi32(0x7fffffff));
-  // Normal half results below 65520 round the IEEE way.
-  const __m256i ieee = _mm256_and_si256(_mm256_cmpgt_epi32(a, _mm256_set1_epi32(0x387fffff)),
-                                        _mm256_cmpgt_epi32(_mm256_set1_epi32(0x477ff000), a));
-  if (_mm256_movemask_ps(_mm256_castsi256_ps(ieee)) == 0xff) {
-    return _mm256_cvtps_ph(f, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-  }
   const __m256i one = _mm256_set1_epi32(1);
   const __m256i normal =
       _mm256_srli_epi32(_mm256_add_epi32(_mm256_sub_epi32(a, _mm256_set1_epi32(939520001)),
@@ -85,8 +93,20 @@ __m256 FromHalves(__m128i h) {
 
 KMFLOAT16* KMFloat32To16Array(KMFLOAT16* out, const float* in, uint32_t n) {
   std::size_t i = 0;
+  // Sixteen at a time with one test for both halves of the step.
+  for (; i + 16 <= n; i += 16) {
+    const __m256 low = _mm256_loadu_ps(in + i), high = _mm256_loadu_ps(in + i + 8);
+    const __m256i ieee = _mm256_and_si256(IeeeLanes(low), IeeeLanes(high));
+    const bool all_ieee = _mm256_movemask_ps(_mm256_castsi256_ps(ieee)) == 0xff;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                     all_ieee ? ToIeeeHalves(low) : ToHalves(low));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8),
+                     all_ieee ? ToIeeeHalves(high) : ToHalves(high));
+  }
   for (; i + 8 <= n; i += 8) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), ToHalves(_mm256_loadu_ps(in + i)));
+    const __m256 f = _mm256_loadu_ps(in + i);
+    const bool all_ieee = _mm256_movemask_ps(_mm256_castsi256_ps(IeeeLanes(f))) == 0xff;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), all_ieee ? ToIeeeHalves(f) : ToHalves(f));
   }
   for (; i < n; ++i) out[i].value = FloatBitsToHalf(Bits(in[i]));
   return out;
