@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 #include <cpuid.h>
 #include <kubik/kmath.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <cmath>
@@ -512,6 +513,22 @@ std::string CpuModel() {
   return "unknown";
 }
 
+// The processors the run may be scheduled on, "0,1" or "0" when pinned. On a
+// shared virtual machine they need not be equally fast (another guest may
+// share one's core), so a table says which one it comes from.
+std::string AllowedCpus() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return "unknown";
+  std::string list;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (!CPU_ISSET(cpu, &set)) continue;
+    if (!list.empty()) list += ',';
+    list += std::to_string(cpu);
+  }
+  return list;
+}
+
 }  // namespace
 
 const Data& SharedData() {
@@ -544,6 +561,7 @@ int main(int argc, char** argv) {
   benchmark::AddCustomContext("kubik_selected_family", selected);
   benchmark::AddCustomContext("kubik_families", family_names);
   benchmark::AddCustomContext("cpu_model", peers::CpuModel());
+  benchmark::AddCustomContext("cpus", peers::AllowedCpus());
   benchmark::AddCustomContext("f16c", peers::F16cRuns() ? "yes" : "no");
   benchmark::AddCustomContext("compiler", "GCC " __VERSION__);
   benchmark::AddCustomContext("kubik_flags", KUBIK_LIBRARY_FLAGS);

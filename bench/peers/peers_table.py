@@ -219,6 +219,7 @@ def machine(report):
     rows = [
         ("CPU", f"{c.get('cpu_model', '?')}, {c.get('num_cpus', '?')} logical cores"
                 f", {c.get('mhz_per_cpu', '?')} MHz"),
+        ("Processors the run could use", c.get("cpus", "?")),
         ("Compiler", c.get("compiler", "?")),
         ("This library", f"`{c.get('kubik_flags', '?')}` (its usual release build)"),
         ("GLM, Eigen, cglm", f"`{c.get('peer_flags', '?')}` (their units only)"),
