@@ -6,9 +6,13 @@
 
 #include <kubik/kmath.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kubik::view {
 namespace {
@@ -36,7 +40,8 @@ template <class MultiplyAdd>
   p = MultiplyAdd::Apply(p, z, Double2{-1.0 / 5040.0, 1.0 / 40320.0});
   p = MultiplyAdd::Apply(p, z, Double2{1.0 / 120.0, -1.0 / 720.0});
   p = MultiplyAdd::Apply(p, z, Double2{-1.0 / 6.0, 1.0 / 24.0});  // -1/3!, 1/4!
-  const Double2 head = {r, 1.0 - 0.5 * r2};
+  // {r, 1 - r^2/2}, exactly: r * 0 is zero and r2 / 2 is exact.
+  const Double2 head = MultiplyAdd::Apply(z, Double2{0.0, -0.5}, Double2{r, 1.0});
   const Double2 tail = {r * r2, r2 * r2};
   return MultiplyAdd::Apply(tail, p, head);
 }
@@ -53,9 +58,28 @@ inline bool NearFloatRoundingBoundary(double d) {
   return below_float - (0x10000000u - 512u) <= 1024u;
 }
 
-struct SineCosine {
-  float s, c;
-};
+// The largest float at or below d, as bits, for positive d.
+constexpr std::uint32_t FloatBitsAtOrBelow(double d) {
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(static_cast<float>(d));
+  return static_cast<double>(std::bit_cast<float>(bits)) > d ? bits - 1 : bits;
+}
+
+// The half angles the polynomial takes, 2^-60 to 2.35, and the largest float
+// at most pi/4, where it runs unshifted.
+inline constexpr std::uint32_t kPolynomialLowest = FloatBitsAtOrBelow(0x1p-60);
+inline constexpr std::uint32_t kPolynomialHighest = FloatBitsAtOrBelow(2.35);
+inline constexpr std::uint32_t kQuarterPiOrBelow = FloatBitsAtOrBelow(0.78539816339744831);
+
+// Both lanes rounded to float and widened back, two instructions on x86-64
+// where the compiler would convert lane by lane.
+[[gnu::always_inline]] inline Double2 RoundedToFloat(Double2 d) {
+#if defined(__SSE2__)
+  return reinterpret_cast<Double2>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(d))));
+#else
+  typedef float Float2 __attribute__((vector_size(8)));
+  return __builtin_convertvector(__builtin_convertvector(d, Float2), Double2);
+#endif
+}
 
 // {sin(half), cos(half)} from the polynomial, each rounded to float exactly
 // as the C library's double sine and cosine rounded to float give them, or
@@ -64,11 +88,14 @@ struct SineCosine {
 // and wherever no float rounding boundary lies within its error it rounds
 // to the same floats as the library.
 template <class MultiplyAdd>
-[[gnu::always_inline]] inline bool PolynomialHalfAngle(float half, SineCosine* result) {
+[[gnu::always_inline]] inline bool PolynomialHalfAngle(float half, Double2* result) {
+  // The range tests on the float's bits, in the integer unit and off the
+  // chain of floating-point work: non-negative floats order as their bits.
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(half);
+  if (bits - kPolynomialLowest > kPolynomialHighest - kPolynomialLowest) return false;
   const double x = half;
-  if (!(x >= 0x1p-60 && x <= 2.35)) return false;
   Double2 sc;
-  if (x <= 0.78539816339744831) {
+  if (bits <= kQuarterPiOrBelow) {
     sc = SineCosinePolynomial<MultiplyAdd>(x);
   } else {
     // x - pi/2 with pi/2 as two doubles; the first difference is exact.
@@ -77,17 +104,17 @@ template <class MultiplyAdd>
     sc = Double2{shifted[1], -shifted[0]};
   }
   if (NearFloatRoundingBoundary(sc[0]) || NearFloatRoundingBoundary(sc[1])) return false;
-  *result = {static_cast<float>(sc[0]), static_cast<float>(sc[1])};
+  *result = RoundedToFloat(sc);
   return true;
 }
 
 // cot(fovy / 2) is c / s with the half angle, its sine and its cosine each
 // rounded to float, the quotient not. Depth: zn (or -zn) maps to 0, zf (or
 // -zf) to 1, w takes z (or -z); _43 is derived from the unrounded _33.
-[[gnu::always_inline]] inline KMMATRIX* FillPerspectiveFov(KMMATRIX* out, SineCosine half,
+[[gnu::always_inline]] inline KMMATRIX* FillPerspectiveFov(KMMATRIX* out, Double2 half,
                                                            float aspect, float zn, float zf,
                                                            bool right_handed) {
-  const double h = static_cast<double>(half.c) / half.s;
+  const double h = half[1] / half[0];
   const double near = zn, far = zf;
   const double q = right_handed ? far / (near - far) : far / (far - near);
   for (float* row : out->m) {
@@ -108,14 +135,14 @@ template <class MultiplyAdd>
                                                                     float aspect, float zn,
                                                                     float zf, bool right_handed) {
   const double x = fovy * 0.5f;
-  const SineCosine half = {static_cast<float>(std::sin(x)), static_cast<float>(std::cos(x))};
+  const Double2 half = RoundedToFloat(Double2{std::sin(x), std::cos(x)});
   return FillPerspectiveFov(out, half, aspect, zn, zf, right_handed);
 }
 
 template <class MultiplyAdd>
 [[gnu::always_inline]] inline KMMATRIX* PerspectiveFov(KMMATRIX* out, float fovy, float aspect,
                                                        float zn, float zf, bool right_handed) {
-  SineCosine half;
+  Double2 half;
   if (!PolynomialHalfAngle<MultiplyAdd>(fovy * 0.5f, &half)) [[unlikely]] {
     return LibraryPerspectiveFov(out, fovy, aspect, zn, zf, right_handed);
   }

@@ -82,9 +82,12 @@ KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at, const
   return out;
 }
 
-KMMATRIX* PerspectiveFov(KMMATRIX* out, float fovy, float aspect, float zn, float zf,
-                         bool right_handed) {
-  return view::PerspectiveFov<FusedMultiplyAdd>(out, fovy, aspect, zn, zf, right_handed);
+KMMATRIX* PerspectiveFovLH(KMMATRIX* out, float fovy, float aspect, float zn, float zf) {
+  return view::PerspectiveFov<FusedMultiplyAdd>(out, fovy, aspect, zn, zf, false);
+}
+
+KMMATRIX* PerspectiveFovRH(KMMATRIX* out, float fovy, float aspect, float zn, float zf) {
+  return view::PerspectiveFov<FusedMultiplyAdd>(out, fovy, aspect, zn, zf, true);
 }
 
 }  // namespace kubik::avx2

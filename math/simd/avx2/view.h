@@ -24,9 +24,9 @@ inline constexpr double kLookAtBound = 8;
 KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at, const KMVECTOR3* up,
                  bool right_handed);
 
-// The field-of-view perspective, with fused multiply-adds in its sine and
-// cosine polynomial; the same matrix as the portable builder's.
-KMMATRIX* PerspectiveFov(KMMATRIX* out, float fovy, float aspect, float zn, float zf,
-                         bool right_handed);
+// The field-of-view perspectives, with fused multiply-adds in their sine and
+// cosine polynomial; the same matrices as the portable builders'.
+KMMATRIX* PerspectiveFovLH(KMMATRIX* out, float fovy, float aspect, float zn, float zf);
+KMMATRIX* PerspectiveFovRH(KMMATRIX* out, float fovy, float aspect, float zn, float zf);
 
 }  // namespace kubik::avx2

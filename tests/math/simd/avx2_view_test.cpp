@@ -131,7 +131,8 @@ TEST(Avx2View, PerspectiveFovMatchesThePortableBuilderBitForBit) {
     const float fovy = FromBits(bits), aspect = FromBits(0x3E000000u + (rng() & 0x01FFFFFFu));
     for (bool right_handed : {false, true}) {
       KMMATRIX fast, portable;
-      kubik::avx2::PerspectiveFov(&fast, fovy, aspect, 0.25f, 400.0f, right_handed);
+      (right_handed ? kubik::avx2::PerspectiveFovRH : kubik::avx2::PerspectiveFovLH)(
+          &fast, fovy, aspect, 0.25f, 400.0f);
       kubik::view::PerspectiveFov<kubik::view::SeparateMultiplyAdd>(&portable, fovy, aspect, 0.25f,
                                                                     400.0f, right_handed);
       ASSERT_EQ(std::memcmp(&fast, &portable, sizeof fast), 0) << std::hexfloat << fovy;
