@@ -17,21 +17,20 @@ KUBIK_DISPATCHED_OPERATIONS(KUBIK_FIRST_CALL_STUB)
 
 }  // namespace stub
 
-namespace {
-
 #define KUBIK_STUB_INITIALIZER(slot, name, result, params, args) {&stub::name},
 #define KUBIK_REFERENCE_INITIALIZER(slot, name, result, params, args) {&reference::name},
 
-// Internal linkage: a public entry reaches its slot with one load, without
-// going through the global offset table.
 constinit OperationTable process_table{KUBIK_DISPATCHED_OPERATIONS(KUBIK_STUB_INITIALIZER)};
+
+namespace {
+
 constinit const OperationTable reference_table{
     KUBIK_DISPATCHED_OPERATIONS(KUBIK_REFERENCE_INITIALIZER)};
 
+}  // namespace
+
 #undef KUBIK_STUB_INITIALIZER
 #undef KUBIK_REFERENCE_INITIALIZER
-
-}  // namespace
 
 namespace stub {
 
@@ -74,10 +73,6 @@ const char* SlotName(unsigned slot) {
     default:
       return nullptr;
   }
-}
-
-OperationTable& ProcessOperationTable() {
-  return process_table;
 }
 
 const OperationTable& ReferenceTable() {

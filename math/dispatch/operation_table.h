@@ -65,8 +65,13 @@ KUBIK_DISPATCHED_OPERATIONS(KUBIK_SLOT_TRAITS)
 // The operation name of a listed slot, else null.
 const char* SlotName(unsigned slot);
 
-// The table every public entry jumps through.
-OperationTable& ProcessOperationTable();
+// The table every public entry jumps through. Hidden: code of this library
+// reaches it with one load relative to the instruction, not through the
+// global offset table.
+[[gnu::visibility("hidden")]] extern OperationTable process_table;
+inline OperationTable& ProcessOperationTable() {
+  return process_table;
+}
 // The reference implementation of every slot.
 const OperationTable& ReferenceTable();
 // True when the process table's slot still holds its first-call stub.

@@ -87,13 +87,11 @@ void SetZero(KMMATRIX* out) {
 // installed for the process, fetched once from the table its public entry
 // jumps through. Where that is the AVX2 family's, that family's builder runs
 // instead (single precision, within its stated bound), except for the
-// cameras it leaves to this one.
-using Vec3Normalizer = kubik::SlotTraits<kubik::Slot::KMVec3Normalize>::Function;
-
-// Out of line, so that the AVX2 builder's path saves no registers.
-[[gnu::noinline]] KMMATRIX* LookAtThrough(Vec3Normalizer normalize, KMMATRIX* out,
-                                          const KMVECTOR3* eye, const KMVECTOR3* at,
-                                          const KMVECTOR3* up, bool right_handed) {
+// cameras it leaves to this one; the entry then jumps to it directly and
+// keeps no frame.
+[[gnu::noinline]] KMMATRIX* PortableLookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
+                                           const KMVECTOR3* up, bool right_handed) {
+  const auto normalize = kubik::ProcessOperationTable().Get<kubik::Slot::KMVec3Normalize>();
   // The forward axis: float differences, the same as double ones rounded to
   // float.
   KMVECTOR3 z = right_handed ? KMVECTOR3(eye->x - at->x, eye->y - at->y, eye->z - at->z)
@@ -120,14 +118,13 @@ using Vec3Normalizer = kubik::SlotTraits<kubik::Slot::KMVec3Normalize>::Function
 [[gnu::always_inline]] inline KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye,
                                                const KMVECTOR3* at, const KMVECTOR3* up,
                                                bool right_handed) {
-  const Vec3Normalizer normalize =
-      kubik::ProcessOperationTable().Get<kubik::Slot::KMVec3Normalize>();
 #if defined(__x86_64__)
-  if (normalize == &kubik::avx2::KMVec3Normalize) {
-    if (KMMATRIX* built = kubik::avx2::LookAt(out, eye, at, up, right_handed)) return built;
+  if (kubik::ProcessOperationTable().Get<kubik::Slot::KMVec3Normalize>() ==
+      &kubik::avx2::KMVec3Normalize) {
+    return kubik::avx2::LookAt(out, eye, at, up, right_handed, &PortableLookAt);
   }
 #endif
-  return LookAtThrough(normalize, out, eye, at, up, right_handed);
+  return PortableLookAt(out, eye, at, up, right_handed);
 }
 
 // Perspective depth terms: view depth zn (or -zn) maps to 0, zf (or -zf) to

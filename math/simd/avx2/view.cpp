@@ -48,13 +48,13 @@ struct FusedMultiplyAdd {
 }  // namespace
 
 KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at, const KMVECTOR3* up,
-                 bool right_handed) {
+                 bool right_handed, LookAtBuilder fallback) {
   const __m128 e = LoadVector3(eye), a = LoadVector3(at), u = LoadVector3(up);
   const __m128 forward = right_handed ? _mm_sub_ps(e, a) : _mm_sub_ps(a, e);
   const __m128 right = Cross(u, forward);
   if (!InRange(Lane0(SquaredLength(forward, 3)), 0x1p-40f, 0x1p40f) ||
       !InRange(Lane0(SquaredLength(right, 3)), 0x1p-80f, 0x1p80f) || !EyeInFastRange(e)) {
-    return nullptr;
+    return fallback(out, eye, at, up, right_handed);
   }
   const __m128 z = Normalized<3>(forward);
   const __m128 x = Normalized<3>(right);

@@ -14,15 +14,18 @@ namespace kubik::avx2 {
 // and the forward axis: the forward axis is the same, the other axes' elements
 // lie within kLookAtBound * 2^-24 / sin(theta), and the translation's within
 // kLookAtBound * 2^-24 * (|eye.x| + |eye.y| + |eye.z|) / sin(theta), or
-// within kLookAtBound * 2^-149 where that is larger (denormal eyes). Returns
-// null, writing nothing, for the portable builder to take the camera, when
+// within kLookAtBound * 2^-149 where that is larger (denormal eyes). Leaves
+// the camera to `fallback`, writing nothing itself and returning what that
+// returns, when
 // the squared length of the forward axis lies outside 2^-40 to 2^40, that of
 // up x forward outside 2^-80 to 2^80 (up along the forward axis among them),
 // or an eye component reaches 2^100 in magnitude: there the two forms could
 // part by more (zero, non-finite and NaN inputs all go that way).
 inline constexpr double kLookAtBound = 8;
+using LookAtBuilder = KMMATRIX* (*)(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at,
+                                    const KMVECTOR3* up, bool right_handed);
 KMMATRIX* LookAt(KMMATRIX* out, const KMVECTOR3* eye, const KMVECTOR3* at, const KMVECTOR3* up,
-                 bool right_handed);
+                 bool right_handed, LookAtBuilder fallback);
 
 // The field-of-view perspectives, with fused multiply-adds in their sine and
 // cosine polynomial; the same matrices as the portable builders'.
