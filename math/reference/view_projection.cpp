@@ -47,6 +47,13 @@ FovForm ChooseFovForm() {
   return form;
 }
 
+template <bool kRightHanded>
+[[gnu::always_inline]] inline KMMATRIX* Avx2PerspectiveFov(KMMATRIX* out, float fovy, float aspect,
+                                                           float zn, float zf) {
+  return kRightHanded ? kubik::avx2::PerspectiveFovRH(out, fovy, aspect, zn, zf)
+                      : kubik::avx2::PerspectiveFovLH(out, fovy, aspect, zn, zf);
+}
+
 // The first call, and every call on a processor without the AVX2 family.
 template <bool kRightHanded>
 [[gnu::noinline]] KMMATRIX* ChosenPerspectiveFov(KMMATRIX* out, float fovy, float aspect, float zn,
@@ -54,8 +61,7 @@ template <bool kRightHanded>
   FovForm form = fov_form.load(std::memory_order_relaxed);
   if (form == FovForm::kUnchosen) form = ChooseFovForm();
   if (form == FovForm::kAvx2) {
-    return kRightHanded ? kubik::avx2::PerspectiveFovRH(out, fovy, aspect, zn, zf)
-                        : kubik::avx2::PerspectiveFovLH(out, fovy, aspect, zn, zf);
+    return Avx2PerspectiveFov<kRightHanded>(out, fovy, aspect, zn, zf);
   }
   return PortablePerspectiveFov<kRightHanded>(out, fovy, aspect, zn, zf);
 }
@@ -64,8 +70,7 @@ template <bool kRightHanded>
 [[gnu::always_inline]] inline KMMATRIX* PerspectiveFov(KMMATRIX* out, float fovy, float aspect,
                                                        float zn, float zf) {
   if (fov_form.load(std::memory_order_relaxed) == FovForm::kAvx2) [[likely]] {
-    return kRightHanded ? kubik::avx2::PerspectiveFovRH(out, fovy, aspect, zn, zf)
-                        : kubik::avx2::PerspectiveFovLH(out, fovy, aspect, zn, zf);
+    return Avx2PerspectiveFov<kRightHanded>(out, fovy, aspect, zn, zf);
   }
   return ChosenPerspectiveFov<kRightHanded>(out, fovy, aspect, zn, zf);
 }
