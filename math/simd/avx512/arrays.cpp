@@ -15,6 +15,7 @@
 // last-level cache, use the AVX2 family's walk.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -96,6 +97,13 @@ struct Matrix16 {
   __m512 e[16];
 };
 
+[[gnu::always_inline]] inline Matrix16 Broadcast(const KMMATRIX* m) {
+  Matrix16 b;
+  const float* elements = &m->m[0][0];
+  for (int k = 0; k < 16; ++k) b.e[k] = _mm512_set1_ps(elements[k]);
+  return b;
+}
+
 __m512 Component(const __m512 s[3], const Matrix16& b, int j, Form form) {
   __m512 sum =
       _mm512_fmadd_ps(s[0], b.e[j], form == Form::kNormal ? _mm512_setzero_ps() : b.e[12 + j]);
@@ -139,12 +147,22 @@ template <Form F>
 constexpr int kFirstNearOne = 0x3f7ffffe;  // 1 - 2^-23
 constexpr int kNearOneCount = 4;
 
+[[gnu::always_inline]] inline __m512i FromFirstNearOne(__m512 w) {
+  return _mm512_sub_epi32(_mm512_castps_si512(w), _mm512_set1_epi32(kFirstNearOne));
+}
+
 // The coordinate form's division by w, for a block.
 [[gnu::always_inline]] inline Transformed Divide(Transformed t) {
-  const __m512i from_first =
-      _mm512_sub_epi32(_mm512_castps_si512(t.w), _mm512_set1_epi32(kFirstNearOne));
-  const __mmask16 near_one = _mm512_cmplt_epu32_mask(from_first, _mm512_set1_epi32(kNearOneCount));
+  const __mmask16 near_one =
+      _mm512_cmplt_epu32_mask(FromFirstNearOne(t.w), _mm512_set1_epi32(kNearOneCount));
   for (__m512& r : t.r) r = _mm512_mask_div_ps(r, ~near_one, r, t.w);
+  return t;
+}
+
+// Every element divided, w near 1 or not; where that differs from Divide
+// is the caller's to settle.
+[[gnu::always_inline]] inline Transformed DivideAll(Transformed t) {
+  for (__m512& r : t.r) r = _mm512_div_ps(r, t.w);
   return t;
 }
 
@@ -172,6 +190,64 @@ template <Form F>
     if constexpr (F == Form::kCoord) t = Divide(t);
     StoreLinedUp(out, t.r, skip);
   }
+}
+
+// Elements [from, to) of a coordinate array again, a block at a time with
+// the test of w. Out of line, as the loop that calls it needs every register.
+[[gnu::noinline, gnu::cold]] void RedoCoordinates(float* o, const float* in, std::size_t from,
+                                                  std::size_t to, const KMMATRIX* m) {
+  const Matrix16 b = Broadcast(m);
+  for (std::size_t j = from; j < to; j += 16) {
+    StoreLinedUp(o + 3 * j, Divide(Transform<Form::kCoord>(in + 3 * j, b)).r, 0);
+  }
+}
+
+// Whole blocks of a coordinate array of at least 64 elements, software-
+// pipelined over three blocks: block i + 2 is loaded and transformed and
+// block i + 1 divided before block i is stored, so that the long chain
+// through the divisions overlaps independent work (on long arrays about
+// 8 % faster than one block at a time, and 5 % faster than one block
+// ahead; shorter arrays lose a little by it, and the forms without a
+// division lost by one block ahead). Returns the elements done.
+//
+// With `kDeferTest`, every element is divided and the least distance of
+// any w's encoding from the first near-1 one is kept; if some w was near 1,
+// the elements are done again afterwards with the test. That is two
+// integer operations a block in place of the test and the masked
+// divisions, about 5 % of the step. It needs an input that the output does
+// not overwrite, and a matrix whose w is not exactly 1 everywhere (that
+// also counts as near 1, and would be done twice).
+template <bool kDeferTest>
+std::size_t PipelinedCoordinates(float* o, const float* in, std::size_t n, const KMMATRIX* m) {
+  const Matrix16 b = Broadcast(m);
+  const auto divide = [](Transformed t) { return kDeferTest ? DivideAll(t) : Divide(t); };
+  Transformed divided = divide(Transform<Form::kCoord>(in, b));
+  Transformed transformed = Transform<Form::kCoord>(in + 48, b);
+  __m512i nearest = FromFirstNearOne(divided.w);
+  std::size_t i = 0;
+  for (; i + 48 <= n; i += 16) {
+    const Transformed next = Transform<Form::kCoord>(in + 3 * (i + 32), b);
+    if constexpr (kDeferTest) nearest = _mm512_min_epu32(nearest, FromFirstNearOne(transformed.w));
+    const Transformed next_divided = divide(transformed);
+    StoreLinedUp(o + 3 * i, divided.r, 0);
+    divided = next_divided;
+    transformed = next;
+  }
+  if constexpr (kDeferTest) nearest = _mm512_min_epu32(nearest, FromFirstNearOne(transformed.w));
+  StoreLinedUp(o + 3 * i, divided.r, 0);
+  StoreLinedUp(o + 3 * (i + 16), divide(transformed).r, 0);
+  i += 32;
+  if (kDeferTest && _mm512_cmplt_epu32_mask(nearest, _mm512_set1_epi32(kNearOneCount)) != 0) {
+    RedoCoordinates(o, in, 0, i, m);
+  }
+  return i;
+}
+
+// The pipelined loop testing each block, out of line so that the deferred
+// one keeps the registers.
+[[gnu::noinline]] std::size_t PipelinedCoordinatesTested(float* o, const float* in, std::size_t n,
+                                                         const KMMATRIX* m) {
+  return PipelinedCoordinates<false>(o, in, n, m);
 }
 
 // Arrays shorter than a block: `count` (1 or 2) elements, one per 128-bit
@@ -236,30 +312,20 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v, std:
     }
     return out;
   }
-  Matrix16 b;
-  const float* elements = &m->m[0][0];
-  for (int k = 0; k < 16; ++k) b.e[k] = _mm512_set1_ps(elements[k]);
+  const Matrix16 b = Broadcast(m);
   std::size_t i = 0;
   if constexpr (F == Form::kCoord) {
-    // Software-pipelined over three blocks: block i + 2 is loaded and
-    // transformed and block i + 1 divided before block i is stored, so that
-    // the long chain through the divisions overlaps independent work (on
-    // long arrays about 8 % faster than one block at a time, and 5 % faster
-    // than one block ahead; shorter arrays lose a little by it, and the
-    // forms without a division lost by one block ahead).
     if (n >= 64) {
-      Transformed divided = Divide(Transform<F>(in, b));
-      Transformed transformed = Transform<F>(in + 48, b);
-      for (; i + 48 <= n; i += 16) {
-        const Transformed next = Transform<F>(in + 3 * (i + 32), b);
-        const Transformed next_divided = Divide(transformed);
-        StoreLinedUp(o + kOutFloats * i, divided.r, 0);
-        divided = next_divided;
-        transformed = next;
+      // An affine matrix makes every w exactly 1 (or NaN), which the
+      // deferred test would take for near 1.
+      const auto at = [](const void* p) { return reinterpret_cast<std::uintptr_t>(p); };
+      const std::size_t bytes = std::size_t{n} * sizeof(KMVECTOR3);
+      const bool affine = m->m[0][3] == 0 && m->m[1][3] == 0 && m->m[2][3] == 0 && m->m[3][3] == 1;
+      if (!affine && (at(o) + bytes <= at(in) || at(in) + bytes <= at(o))) {
+        i = PipelinedCoordinates<true>(o, in, n, m);
+      } else {
+        i = PipelinedCoordinatesTested(o, in, n, m);
       }
-      StoreLinedUp(o + kOutFloats * i, divided.r, 0);
-      StoreLinedUp(o + kOutFloats * (i + 16), Divide(transformed).r, 0);
-      i += 32;
     }
   }
   for (; i + 16 <= n; i += 16) Store<F>(o + kOutFloats * i, Transform<F>(in + 3 * i, b), 0);

@@ -243,6 +243,39 @@ TEST_P(Batch, CoordinateArraysLeaveOnlyElementsWithWNearOneUndivided) {
   }
 }
 
+// One element with w near 1 among elements with w = 2, at the start, in
+// the middle, in the last whole blocks and in the remainder of an array
+// long enough to be pipelined: that element alone is left undivided, with
+// separate input and output (where a family may divide every element and
+// correct afterwards) and in place.
+TEST_P(Batch, ALoneWNearOneIsLeftUndividedWhereverItIs) {
+  if (Is("sse") || Is("sse2") || Is("3dnow")) {
+    GTEST_SKIP() << "divides by every w, with a refined estimate";
+  }
+  KMMATRIX w_is_x;  // w is the element's x
+  KMMatrixIdentity(&w_is_x);
+  w_is_x._14 = 1, w_is_x._44 = 0, w_is_x._41 = 0.5f;
+  const std::uint32_t n = 3 * Pivot() + 9;
+  const auto array = table_.Get<Slot::KMVec3TransformCoordArray>();
+  for (const std::uint32_t lone : {0u, n / 2, n - 20, n - 2}) {
+    std::vector<KMVECTOR3> in(n), expected(n), apart(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      // Every sum and quotient here is exact.
+      in[i] = KMVECTOR3(2, 1 + i / 64.0f, 1.5f);
+      expected[i] = KMVECTOR3(1.25f, in[i].y / 2, 0.75f);
+    }
+    in[lone].x = 1 + 0x1p-23f;
+    expected[lone] = KMVECTOR3(1.5f + 0x1p-23f, in[lone].y, 1.5f);
+    array(apart.data(), 12, in.data(), 12, &w_is_x, n);
+    std::vector<KMVECTOR3> in_place = in;
+    array(in_place.data(), 12, in_place.data(), 12, &w_is_x, n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      EXPECT_EQ(apart[i], expected[i]) << "element " << i << ", w near 1 at " << lone;
+      EXPECT_EQ(in_place[i], expected[i]) << "in place, element " << i << ", w near 1 at " << lone;
+    }
+  }
+}
+
 // Outputs past the streaming threshold (lowered to 0 here) go through
 // non-temporal stores from the first 32-byte boundary inside them: the same
 // results, and still nothing outside the elements written.
