@@ -15,7 +15,6 @@
 // last-level cache, use the AVX2 family's walk.
 #include <immintrin.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -192,16 +191,6 @@ template <Form F>
   }
 }
 
-// Elements [from, to) of a coordinate array again, a block at a time with
-// the test of w. Out of line, as the loop that calls it needs every register.
-[[gnu::noinline, gnu::cold]] void RedoCoordinates(float* o, const float* in, std::size_t from,
-                                                  std::size_t to, const KMMATRIX* m) {
-  const Matrix16 b = Broadcast(m);
-  for (std::size_t j = from; j < to; j += 16) {
-    StoreLinedUp(o + 3 * j, Divide(Transform<Form::kCoord>(in + 3 * j, b)).r, 0);
-  }
-}
-
 // Whole blocks of a coordinate array of at least 64 elements, software-
 // pipelined over three blocks: block i + 2 is loaded and transformed and
 // block i + 1 divided before block i is stored, so that the long chain
@@ -212,9 +201,9 @@ template <Form F>
 //
 // With `kDeferTest`, every element is divided and the least distance of
 // any w's encoding from the first near-1 one is kept; if some w was near 1,
-// the elements are done again afterwards with the test. That is two
-// integer operations a block in place of the test and the masked
-// divisions, about 5 % of the step. It needs an input that the output does
+// it returns 0 for the caller to do the array again with the test. That is
+// two integer operations a block in place of the test and the masked
+// divisions, about 7 % of the step. It needs an input that the output does
 // not overwrite, and a matrix whose w is not exactly 1 everywhere (that
 // also counts as near 1, and would be done twice).
 template <bool kDeferTest>
@@ -238,7 +227,7 @@ std::size_t PipelinedCoordinates(float* o, const float* in, std::size_t n, const
   StoreLinedUp(o + 3 * (i + 16), divide(transformed).r, 0);
   i += 32;
   if (kDeferTest && _mm512_cmplt_epu32_mask(nearest, _mm512_set1_epi32(kNearOneCount)) != 0) {
-    RedoCoordinates(o, in, 0, i, m);
+    return 0;
   }
   return i;
 }
@@ -323,9 +312,8 @@ Out* TransformArray(Out* out, std::uint32_t out_stride, const KMVECTOR3* v, std:
       const bool affine = m->m[0][3] == 0 && m->m[1][3] == 0 && m->m[2][3] == 0 && m->m[3][3] == 1;
       if (!affine && (at(o) + bytes <= at(in) || at(in) + bytes <= at(o))) {
         i = PipelinedCoordinates<true>(o, in, n, m);
-      } else {
-        i = PipelinedCoordinatesTested(o, in, n, m);
       }
+      if (i == 0) i = PipelinedCoordinatesTested(o, in, n, m);
     }
   }
   for (; i + 16 <= n; i += 16) Store<F>(o + kOutFloats * i, Transform<F>(in + 3 * i, b), 0);
