@@ -106,8 +106,8 @@ bool RunsAvx2(const ProcessorProbe& processor) {
 }
 
 // The AVX-512 family replaces only the slots where 512-bit registers
-// measured faster than AVX2 on a processor that splits them (Zen 4), so it
-// is preferred wherever it runs.
+// measured faster than AVX2 (docs/selection.md has the figures and the
+// processor), so it is preferred wherever it runs.
 bool RunsAvx512(const ProcessorProbe& processor) {
   return (QueryVectorExtensions(processor) & kVectorAvx512) != 0;
 }
