@@ -208,6 +208,8 @@ template <Form F>
 // also counts as near 1, and would be done twice).
 template <bool kDeferTest>
 std::size_t PipelinedCoordinates(float* o, const float* in, std::size_t n, const KMMATRIX* m) {
+  // Its own broadcast rather than the caller's by reference: with that,
+  // GCC kept the matrix on the stack.
   const Matrix16 b = Broadcast(m);
   const auto divide = [](Transformed t) { return kDeferTest ? DivideAll(t) : Divide(t); };
   Transformed divided = divide(Transform<Form::kCoord>(in, b));
