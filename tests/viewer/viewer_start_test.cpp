@@ -241,13 +241,23 @@ TEST_F(ViewerStart, DisplayThatGoesAwayEndsWithItsOwnCode) {
   // Pull the plug only once the window is up and frames are flowing.
   Environment toolEnv = CurrentEnvironment();
   toolEnv["DISPLAY"] = display;
+  // Both pipes are read while waiting, so neither program can stall on a
+  // full pipe, and a viewer or server that ends early says why at once.
   bool shown = false;
   for (auto end = Clock::now() + std::chrono::seconds(30); Clock::now() < end && !shown;) {
+    ASSERT_FALSE(viewer.Wait(std::chrono::milliseconds(0)))
+        << "the viewer ended before its window showed: " << viewer.Describe() << "\n"
+        << viewer.output();
+    ASSERT_FALSE(server.Wait(std::chrono::milliseconds(0)))
+        << "Xvfb ended: " << server.Describe() << "\n"
+        << server.output();
     Child search({xdotool, "search", "--onlyvisible", "--name", "^Kubik - Cube$"}, toolEnv);
     shown = search.Wait(std::chrono::seconds(10)) && search.Exited() && search.ExitCode() == 0;
     if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  ASSERT_TRUE(shown) << viewer.output();
+  ASSERT_TRUE(shown) << "no visible window on " << display << " after 30 s\nviewer:\n"
+                     << viewer.output() << "\nXvfb:\n"
+                     << server.output();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
   kill(server.pid(), SIGKILL);
