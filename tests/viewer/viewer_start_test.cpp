@@ -122,12 +122,15 @@ class Child {
 };
 
 // The viewer's environment: the test's own (sanitizer options included)
-// without any display or library path.
+// without any display or library path, and without the host's session bus:
+// the window library connects to it at start-up, and a bus that accepts
+// and never answers would hold the viewer there for good.
 Environment ViewerEnvironment() {
   Environment env = CurrentEnvironment();
   env.erase("DISPLAY");
   env.erase("WAYLAND_DISPLAY");
   env.erase("LD_LIBRARY_PATH");
+  env["DBUS_SESSION_BUS_ADDRESS"] = "disabled:";
   return env;
 }
 
