@@ -14,6 +14,11 @@ reached through an entry's load and jump, in the operation's own loop) are
 bounds, not peers: they take no part in the ratio. The last column checks the
 selected family against its performance bar; --fail-on-miss makes a missed
 bar the exit status.
+
+Given several runs' files, it prints one table instead: the selected family's
+ratio to the fastest peer in each run, whether each run met the bar, and the
+median ratio. On a shared machine a row can land a cycle or two slower in one
+process than in the next, so a bar is better judged over several runs.
 """
 
 import argparse
@@ -214,6 +219,36 @@ def config_table(results):
     return "\n".join(lines)
 
 
+def runs_table(runs):
+    """The selected family's ratio to the fastest peer in each run (in bold where
+    that run missed the bar), the median ratio, and the runs that met the bar;
+    with the rows that met their bar in fewer than half of the runs."""
+    order = []
+    for r in runs:
+        order += [op for op in r.order if op not in order]
+    lines = ["| Operation | " + " | ".join(f"Run {i + 1}" for i in range(len(runs))) +
+             " | Median | Bar met in |",
+             "|---|" + "---:|" * (len(runs) + 1) + "---:|"]
+    missed_most = []
+    for op in order:
+        cells, ratios, met = [], [], 0
+        for r in runs:
+            mine, fastest = r.times.get((op, r.selected)), r.fastest_peer(op)
+            checked = bar(op, r)
+            if mine is None or not fastest:
+                cells.append("—")
+                continue
+            ratios.append(mine / fastest)
+            missed = checked is not None and not checked[0]
+            met += checked is not None and checked[0]
+            cells.append(f"**{ratios[-1]:.2f}×**" if missed else f"{ratios[-1]:.2f}×")
+        median = f"{statistics.median(ratios):.2f}×" if ratios else "—"
+        lines.append(f"| {op} | " + " | ".join(cells) + f" | {median} | {met} of {len(runs)} |")
+        if ratios and 2 * met < len(runs):
+            missed_most.append(op)
+    return "\n".join(lines), missed_most
+
+
 def machine(report):
     c = report.get("context", {})
     rows = [
@@ -235,14 +270,33 @@ def machine(report):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("json", help="bench_peers --benchmark_out file, or - for stdin")
+    parser.add_argument("json", nargs="+",
+                        help="bench_peers --benchmark_out file, or - for stdin; several"
+                             " files give the table across runs")
     parser.add_argument("--clock", choices=("cpu", "real"), default="cpu",
                         help="cpu (default; steadier on a shared machine) or real time")
     parser.add_argument("--no-machine", action="store_true", help="print the tables only")
     parser.add_argument("--fail-on-miss", action="store_true",
-                        help="exit with status 1 when the selected family misses a bar")
+                        help="exit with status 1 when the selected family misses a bar"
+                             " (given several runs: in more than half of them)")
     args = parser.parse_args()
-    report = load(args.json)
+    if len(args.json) > 1:
+        reports = [load(path) for path in args.json]
+        runs = [Results(report, args.clock) for report in reports]
+        if not args.no_machine:
+            for i, report in enumerate(reports):
+                c = report.get("context", {})
+                loads = ", ".join(f"{x:.2f}" for x in c.get("load_avg", [])) or "?"
+                print(f"- Run {i + 1}: {c.get('date', '?')}, selected family"
+                      f" {c.get('kubik_selected_family', '?')}, load average {loads}")
+            print()
+        across, missed = runs_table(runs)
+        print(across)
+        print()
+        print("Rows meeting their bar in fewer than half of the runs: " +
+              (", ".join(missed) if missed else "none") + ".")
+        return 1 if args.fail_on_miss and missed else 0
+    report = load(args.json[0])
     results = Results(report, args.clock)
     if not args.no_machine:
         print(machine(report))
