@@ -253,6 +253,10 @@ def runs_table(runs):
     return "\n".join(lines), missed_most
 
 
+def load_average(context):
+    return ", ".join(f"{x:.2f}" for x in context.get("load_avg", [])) or "?"
+
+
 def machine(report):
     c = report.get("context", {})
     rows = [
@@ -266,8 +270,7 @@ def machine(report):
                        f" {c.get('f16c', '?')})"),
         ("Families that run", c.get("kubik_families", "?")),
         ("Selected family", c.get("kubik_selected_family", "?")),
-        ("Run", f"{c.get('date', '?')}, load average "
-                f"{', '.join(f'{x:.2f}' for x in c.get('load_avg', [])) or '?'}"),
+        ("Run", f"{c.get('date', '?')}, load average {load_average(c)}"),
     ]
     return "\n".join(f"- {k}: {v}" for k, v in rows)
 
@@ -290,9 +293,8 @@ def main():
         if not args.no_machine:
             for i, report in enumerate(reports):
                 c = report.get("context", {})
-                loads = ", ".join(f"{x:.2f}" for x in c.get("load_avg", [])) or "?"
                 print(f"- Run {i + 1}: {c.get('date', '?')}, selected family"
-                      f" {c.get('kubik_selected_family', '?')}, load average {loads}")
+                      f" {c.get('kubik_selected_family', '?')}, load average {load_average(c)}")
             print()
         across, missed = runs_table(runs)
         print(across)
