@@ -53,7 +53,16 @@ struct Cofactors {
   __m256 rows31, rows42;
 };
 
-Cofactors CofactorsOfRowPairs(__m256 x, __m256 y) {
+Cofactors CofactorsOfRowPairs(const KMMATRIX* m) {
+  // Rows 1 and 3 (x) and 2 and 4 (y), and the same with the halves swapped:
+  // in-lane shuffles of those give the other half's patterns, where
+  // permutes across the halves would wait longer. Each is a blend of two
+  // rows broadcast from memory, which keeps the shuffle pipes free.
+  auto row = [m](int i) { return _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[i])); };
+  const __m256 row1 = row(0), row2 = row(1), row3 = row(2), row4 = row(3);
+  const __m256 x = _mm256_blend_ps(row1, row3, 0xf0), y = _mm256_blend_ps(row2, row4, 0xf0);
+  const __m256 x_other = _mm256_blend_ps(row3, row1, 0xf0);
+  const __m256 y_other = _mm256_blend_ps(row4, row2, 0xf0);
   const __m256 x1000 = _mm256_permute_ps(x, KUBIK_AVX2_LANES(1, 0, 0, 0));
   const __m256 x2211 = _mm256_permute_ps(x, KUBIK_AVX2_LANES(2, 2, 1, 1));
   const __m256 x3332 = _mm256_permute_ps(x, KUBIK_AVX2_LANES(3, 3, 3, 2));
@@ -64,16 +73,12 @@ Cofactors CofactorsOfRowPairs(__m256 x, __m256 y) {
   const __m256 m23_23_13_12 = _mm256_fmsub_ps(x2211, y3332, _mm256_mul_ps(x3332, y2211));
   const __m256 m13_03_03_02 = _mm256_fmsub_ps(x1000, y3332, _mm256_mul_ps(x3332, y1000));
   const __m256 m12_02_01_01 = _mm256_fmsub_ps(x1000, y2211, _mm256_mul_ps(x2211, y1000));
-  // The same patterns of the other half's row.
-  const __m256i other1000 = _mm256_setr_epi32(5, 4, 4, 4, 1, 0, 0, 0);
-  const __m256i other2211 = _mm256_setr_epi32(6, 6, 5, 5, 2, 2, 1, 1);
-  const __m256i other3332 = _mm256_setr_epi32(7, 7, 7, 6, 3, 3, 3, 2);
-  const __m256 y1000_other = _mm256_permutevar8x32_ps(y, other1000);
-  const __m256 y2211_other = _mm256_permutevar8x32_ps(y, other2211);
-  const __m256 y3332_other = _mm256_permutevar8x32_ps(y, other3332);
-  const __m256 x1000_other = _mm256_permutevar8x32_ps(x, other1000);
-  const __m256 x2211_other = _mm256_permutevar8x32_ps(x, other2211);
-  const __m256 x3332_other = _mm256_permutevar8x32_ps(x, other3332);
+  const __m256 y1000_other = _mm256_permute_ps(y_other, KUBIK_AVX2_LANES(1, 0, 0, 0));
+  const __m256 y2211_other = _mm256_permute_ps(y_other, KUBIK_AVX2_LANES(2, 2, 1, 1));
+  const __m256 y3332_other = _mm256_permute_ps(y_other, KUBIK_AVX2_LANES(3, 3, 3, 2));
+  const __m256 x1000_other = _mm256_permute_ps(x_other, KUBIK_AVX2_LANES(1, 0, 0, 0));
+  const __m256 x2211_other = _mm256_permute_ps(x_other, KUBIK_AVX2_LANES(2, 2, 1, 1));
+  const __m256 x3332_other = _mm256_permute_ps(x_other, KUBIK_AVX2_LANES(3, 3, 3, 2));
   // Each half: the cofactors of the other half's row of x, from its partner
   // in y and this half's minors; then those of the other half's row of y,
   // from its partner in x, with the opposite sign.
@@ -126,8 +131,7 @@ KMMATRIX* KMMatrixMultiplyTranspose(KMMATRIX* out, const KMMATRIX* m1, const KMM
 }
 
 KMMATRIX* KMMatrixInverse(KMMATRIX* out, float* determinant, const KMMATRIX* m) {
-  const Cofactors c = CofactorsOfRowPairs(_mm256_loadu2_m128(m->m[2], m->m[0]),
-                                          _mm256_loadu2_m128(m->m[3], m->m[1]));
+  const Cofactors c = CofactorsOfRowPairs(m);
   // The third row of m times its cofactors, whose signs alternate.
   const __m128 p = _mm_mul_ps(_mm_loadu_ps(m->m[2]), _mm256_castps256_ps128(c.rows31));
   const __m128 halves = _mm_add_ps(p, _mm_movehl_ps(p, p));
