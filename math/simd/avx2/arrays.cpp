@@ -234,18 +234,19 @@ template <int N, Form F, bool kStream>
 }
 
 // The tightly packed blocks from element i to `end` (a multiple of eight
-// elements on), each coordinate block divided and stored after the next one
-// is transformed: the division's latency then overlaps independent work,
-// which the processor's own reordering could not reach (about 10 % on a
-// processor without AVX-512). The other forms go one block at a time.
-// Returns `end`.
+// elements on), each block of 3-vector coordinates divided and stored after
+// the next one is transformed: the division's latency then overlaps
+// independent work, which the processor's own reordering could not reach
+// (about 10 % on a processor without AVX-512). The other forms go one block
+// at a time: 2-vectors lost about 18 % by it on an AVX-512 processor, which
+// takes them from this family. Returns `end`.
 template <int N, Form F, bool kStream, typename Out, typename In>
 [[gnu::always_inline]] inline std::size_t Blocks(Out* out, const In* v, std::size_t i,
                                                  std::size_t end, const Matrix8& b) {
   float* o = reinterpret_cast<float*>(out) + kOut<N, F> * i;
   const float* in = reinterpret_cast<const float*>(v) + N * i;
   constexpr std::size_t kOutStep = 8 * kOut<N, F>, kInStep = 8 * N;
-  if constexpr (F == Form::kCoord) {
+  if constexpr (N == 3 && F == Form::kCoord) {
     if (i == end) return end;
     Soa t = Transformed<N, F>(in, b);
     for (; i + 8 < end; i += 8, o += kOutStep, in += kInStep) {
