@@ -192,7 +192,9 @@ __m256 ReciprocalOfW(__m256 w) {
 }
 
 // A block's output components before the division and the stores, w
-// included in the coordinate form.
+// included in the coordinate form. This and Finish are inlined: out of line,
+// each block paid a call, a vzeroupper and the reloading of its constants
+// (about 10 % of a 3-vector block).
 template <int N, Form F>
 [[gnu::always_inline]] inline Soa Transformed(const float* in, const Matrix8& b) {
   const Soa s = N == 3 ? Load3(in) : Load2(in);
@@ -226,13 +228,6 @@ template <int N, Form F, bool kStream>
   }
 }
 
-// Inlined: out of line, each block paid a call, a vzeroupper and the
-// reloading of its constants (about 10 % of a 3-vector block).
-template <int N, Form F, bool kStream>
-[[gnu::always_inline]] inline void Block(float* out, const float* in, const Matrix8& b) {
-  Finish<N, F, kStream>(out, Transformed<N, F>(in, b));
-}
-
 // The tightly packed blocks from element i to `end` (a multiple of eight
 // elements on), each block of 3-vector coordinates divided and stored after
 // the next one is transformed: the division's latency then overlaps
@@ -256,7 +251,9 @@ template <int N, Form F, bool kStream, typename Out, typename In>
     }
     Finish<N, F, kStream>(o, t);
   } else {
-    for (; i < end; i += 8, o += kOutStep, in += kInStep) Block<N, F, kStream>(o, in, b);
+    for (; i < end; i += 8, o += kOutStep, in += kInStep) {
+      Finish<N, F, kStream>(o, Transformed<N, F>(in, b));
+    }
   }
   return end;
 }

@@ -53,6 +53,18 @@ struct Cofactors {
   __m256 rows31, rows42;
 };
 
+// Elements (1, 0, 0, 0), (2, 2, 1, 1) and (3, 3, 3, 2) of each half's row:
+// the patterns the minors and the expansion take.
+struct ElementPatterns {
+  __m256 e1000, e2211, e3332;
+};
+
+ElementPatterns Patterns(__m256 rows) {
+  return {_mm256_permute_ps(rows, KUBIK_AVX2_LANES(1, 0, 0, 0)),
+          _mm256_permute_ps(rows, KUBIK_AVX2_LANES(2, 2, 1, 1)),
+          _mm256_permute_ps(rows, KUBIK_AVX2_LANES(3, 3, 3, 2))};
+}
+
 Cofactors CofactorsOfRowPairs(const KMMATRIX* m) {
   // Rows 1 and 3 (x) and 2 and 4 (y), and the same with the halves swapped:
   // in-lane shuffles of those give the other half's patterns, where
@@ -60,34 +72,23 @@ Cofactors CofactorsOfRowPairs(const KMMATRIX* m) {
   // rows broadcast from memory, which keeps the shuffle pipes free.
   auto row = [m](int i) { return _mm256_broadcast_ps(reinterpret_cast<const __m128*>(m->m[i])); };
   const __m256 row1 = row(0), row2 = row(1), row3 = row(2), row4 = row(3);
-  const __m256 x = _mm256_blend_ps(row1, row3, 0xf0), y = _mm256_blend_ps(row2, row4, 0xf0);
-  const __m256 x_other = _mm256_blend_ps(row3, row1, 0xf0);
-  const __m256 y_other = _mm256_blend_ps(row4, row2, 0xf0);
-  const __m256 x1000 = _mm256_permute_ps(x, KUBIK_AVX2_LANES(1, 0, 0, 0));
-  const __m256 x2211 = _mm256_permute_ps(x, KUBIK_AVX2_LANES(2, 2, 1, 1));
-  const __m256 x3332 = _mm256_permute_ps(x, KUBIK_AVX2_LANES(3, 3, 3, 2));
-  const __m256 y1000 = _mm256_permute_ps(y, KUBIK_AVX2_LANES(1, 0, 0, 0));
-  const __m256 y2211 = _mm256_permute_ps(y, KUBIK_AVX2_LANES(2, 2, 1, 1));
-  const __m256 y3332 = _mm256_permute_ps(y, KUBIK_AVX2_LANES(3, 3, 3, 2));
+  const ElementPatterns x = Patterns(_mm256_blend_ps(row1, row3, 0xf0));
+  const ElementPatterns y = Patterns(_mm256_blend_ps(row2, row4, 0xf0));
+  const ElementPatterns x_other = Patterns(_mm256_blend_ps(row3, row1, 0xf0));
+  const ElementPatterns y_other = Patterns(_mm256_blend_ps(row4, row2, 0xf0));
   // Minor ij: columns i and j of the half's two rows.
-  const __m256 m23_23_13_12 = _mm256_fmsub_ps(x2211, y3332, _mm256_mul_ps(x3332, y2211));
-  const __m256 m13_03_03_02 = _mm256_fmsub_ps(x1000, y3332, _mm256_mul_ps(x3332, y1000));
-  const __m256 m12_02_01_01 = _mm256_fmsub_ps(x1000, y2211, _mm256_mul_ps(x2211, y1000));
-  const __m256 y1000_other = _mm256_permute_ps(y_other, KUBIK_AVX2_LANES(1, 0, 0, 0));
-  const __m256 y2211_other = _mm256_permute_ps(y_other, KUBIK_AVX2_LANES(2, 2, 1, 1));
-  const __m256 y3332_other = _mm256_permute_ps(y_other, KUBIK_AVX2_LANES(3, 3, 3, 2));
-  const __m256 x1000_other = _mm256_permute_ps(x_other, KUBIK_AVX2_LANES(1, 0, 0, 0));
-  const __m256 x2211_other = _mm256_permute_ps(x_other, KUBIK_AVX2_LANES(2, 2, 1, 1));
-  const __m256 x3332_other = _mm256_permute_ps(x_other, KUBIK_AVX2_LANES(3, 3, 3, 2));
+  const __m256 m23_23_13_12 = _mm256_fmsub_ps(x.e2211, y.e3332, _mm256_mul_ps(x.e3332, y.e2211));
+  const __m256 m13_03_03_02 = _mm256_fmsub_ps(x.e1000, y.e3332, _mm256_mul_ps(x.e3332, y.e1000));
+  const __m256 m12_02_01_01 = _mm256_fmsub_ps(x.e1000, y.e2211, _mm256_mul_ps(x.e2211, y.e1000));
   // Each half: the cofactors of the other half's row of x, from its partner
   // in y and this half's minors; then those of the other half's row of y,
   // from its partner in x, with the opposite sign.
-  return {_mm256_fmadd_ps(y3332_other, m12_02_01_01,
-                          _mm256_fnmadd_ps(y2211_other, m13_03_03_02,
-                                           _mm256_mul_ps(y1000_other, m23_23_13_12))),
-          _mm256_fnmadd_ps(x3332_other, m12_02_01_01,
-                           _mm256_fmsub_ps(x2211_other, m13_03_03_02,
-                                           _mm256_mul_ps(x1000_other, m23_23_13_12)))};
+  return {_mm256_fmadd_ps(y_other.e3332, m12_02_01_01,
+                          _mm256_fnmadd_ps(y_other.e2211, m13_03_03_02,
+                                           _mm256_mul_ps(y_other.e1000, m23_23_13_12))),
+          _mm256_fnmadd_ps(x_other.e3332, m12_02_01_01,
+                           _mm256_fmsub_ps(x_other.e2211, m13_03_03_02,
+                                           _mm256_mul_ps(x_other.e1000, m23_23_13_12)))};
 }
 
 // The rotation of a quaternion, as the reference forms it: the doubled
