@@ -14,7 +14,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libglm-dev libeigen3-dev libcglm-dev
   libsdl2-dev xvfb xdotool imagemagick x11-utils
-  qemu-user ccache g++-aarch64-linux-gnu
+  qemu-user ccache g++-aarch64-linux-gnu python3
 )
 
 missing_packages() {
